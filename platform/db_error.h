@@ -16,11 +16,15 @@ enum ErrorNumber : int {
   kNoCurrentRecord = 3021,
   kDuplicateKey = 3022,       // a unique index would hold a value twice
   kFileNotFound = 3024,
+  kNoTransaction = 3034,      // CommitTrans or Rollback without BeginTrans
   kInUse = 3045,              // held by another program in a conflicting mode
   kDamaged = 3049,            // not a database, or a damaged one
   kCannotOpen = 3051,         // permission denied, read-only medium
   kSqlSyntax = 3075,
+  kNoCurrentIndex = 3019,     // Seek before SetIndex
+  kActionQuery = 3219,        // a snapshot asked of a statement that returns no rows
   kDatabaseExists = 3204,     // the destination of a compaction exists already
+  kRequired = 3314,           // a required field left null
   kNotSupported = 3251,       // operation not supported for this type of recordset
   kLocked = 3260,             // busy: another connection holds the write lock
   kItemNotFound = 3265,       // no field or index of that name

@@ -1,1 +1,62 @@
-int main() { return 0; }
+// brontal-sql PATH STATEMENT: runs one statement of the system's SQL dialect against a size
+// database opened shared, and prints the rows tab-separated under a header line.
+#include <cstdio>
+#include <string>
+
+#include "platform/sqlite_engine.h"
+
+namespace {
+
+// Control characters would break the rows apart; they are shown as \xHH.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace brontal::db;
+  if (argc != 3) {
+    std::fprintf(stderr,
+                 "usage: brontal-sql PATH STATEMENT\n"
+                 "Runs one statement against the Brontal database at PATH and prints its rows.\n");
+    return 2;
+  }
+  try {
+    auto engine = MakeSqliteEngine();
+    auto database = engine->DefaultWorkspace().OpenDatabase(argv[1]);
+    std::unique_ptr<Recordset> rows;
+    try {
+      rows = database->OpenRecordset(argv[2], RecordsetType::kSnapshot);
+    } catch (const DbError& error) {
+      if (error.Number() != kActionQuery) throw;
+      database->Execute(argv[2], kFailOnError);
+      std::printf("%lld rows affected\n", static_cast<long long>(database->RecordsAffected()));
+      return 0;
+    }
+    std::string line;
+    for (int i = 0; i < rows->FieldCount(); ++i) line += (i ? "\t" : "") + rows->FieldName(i);
+    std::puts(line.c_str());
+    for (; !rows->Eof(); rows->MoveNext()) {
+      line.clear();
+      for (int i = 0; i < rows->FieldCount(); ++i) {
+        line += (i ? "\t" : "") + Printable(rows->Field(i).TextOr());
+      }
+      std::puts(line.c_str());
+    }
+  } catch (const DbError& error) {
+    std::fprintf(stderr, "brontal-sql: error %d: %s\n", error.Number(), error.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,395 @@
+// The database engine against real files: open modes across processes, recordsets, seeks,
+// transactions, repair and compaction.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/sqlite_engine.h"
+
+namespace brontal::db {
+namespace {
+
+namespace fs = std::filesystem;
+
+const Schema& TestSchema() {
+  static const Schema schema = {
+      .tables = {{"Dirs",
+                  {{"DirParent", ColumnType::kText, true},
+                   {"Dir", ColumnType::kText, true},
+                   {"Brontal", ColumnType::kCurrency},
+                   {"pdate", ColumnType::kDateTime, true}}},
+                 {"Todo",
+                  {{"Nodename", ColumnType::kText, true},
+                   {"DirParent", ColumnType::kText, true},
+                   {"Levels", ColumnType::kLong},
+                   {"LogFile", ColumnType::kText}}}},
+      .indexes = {{"Todo", "Todo", {"Nodename", "DirParent"}, true},
+                  {"ParentPeriod", "Dirs", {"DirParent", "pdate"}}},
+  };
+  return schema;
+}
+
+// Expects `action` to fail with exactly the given error number.
+template <typename F>
+void ExpectError(int number, F&& action) {
+  try {
+    action();
+    ADD_FAILURE() << "expected error " << number;
+  } catch (const DbError& error) {
+    EXPECT_EQ(error.Number(), number) << error.what();
+  }
+}
+
+class DatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("brontal-db-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "brontal.mdb").string();
+    engine_->CreateDatabase(path_, TestSchema())->Close();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::unique_ptr<Database> Open(bool exclusive = false) {
+    return engine_->DefaultWorkspace().OpenDatabase(path_, exclusive);
+  }
+
+  static void AddDir(Database& db, std::string_view parent, std::string_view dir,
+                     std::int64_t size, DateTime period) {
+    auto rs = db.OpenRecordset("Dirs", RecordsetType::kTable);
+    rs->AddNew();
+    rs->SetField("DirParent", parent);
+    rs->SetField("dir", dir);  // any letter case
+    rs->SetField("Brontal", size);
+    rs->SetField("pdate", period);
+    rs->Update();
+  }
+
+  static void AddNode(Database& db, std::string_view node, int levels) {
+    auto rs = db.OpenRecordset("Todo", RecordsetType::kTable);
+    rs->AddNew();
+    rs->SetField("Nodename", node);
+    rs->SetField("DirParent", "R");
+    rs->SetField("Levels", levels);
+    rs->Update();
+  }
+
+  std::int64_t Count(Database& db, std::string_view table) {
+    return db.OpenRecordset(table, RecordsetType::kTable)->RecordCount();
+  }
+
+  FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 12)};
+  std::unique_ptr<Engine> engine_ = MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
+  fs::path dir_;
+  std::string path_;
+  const DateTime p1_ = DateTime::FromCivil(2026, 12, 6, 2);
+  const DateTime p2_ = DateTime::FromCivil(2026, 11, 29, 2);
+};
+
+TEST_F(DatabaseTest, OpeningNeverCreatesAndRejectsWhatIsNoDatabase) {
+  std::string missing = (dir_ / "missing.mdb").string();
+  ExpectError(kFileNotFound, [&] { engine_->DefaultWorkspace().OpenDatabase(missing); });
+  EXPECT_FALSE(fs::exists(missing));
+
+  std::string empty = (dir_ / "empty.mdb").string();
+  std::ofstream(empty).close();
+  ExpectError(kDamaged, [&] { engine_->DefaultWorkspace().OpenDatabase(empty); });
+
+  std::string junk = (dir_ / "junk.mdb").string();
+  std::ofstream(junk) << std::string(4096, 'x');
+  ExpectError(kDamaged, [&] { engine_->DefaultWorkspace().OpenDatabase(junk); });
+
+  ExpectError(kDatabaseExists, [&] { engine_->CreateDatabase(path_, TestSchema()); });
+  ExpectError(kCannotOpen, [&] { engine_->DefaultWorkspace().OpenDatabase(dir_.string()); });
+}
+
+TEST_F(DatabaseTest, ExclusiveAndSharedOpensExcludeEachOtherInOneProcess) {
+  {
+    auto shared1 = Open();
+    auto shared2 = Open();  // any number of shared opens
+    ExpectError(kInUse, [&] { Open(/*exclusive=*/true); });
+    shared1->Close();
+    ExpectError(kInUse, [&] { Open(true); });  // the idle second one still counts
+  }
+  auto exclusive = Open(true);
+  ExpectError(kInUse, [&] { Open(); });
+  ExpectError(kInUse, [&] { Open(true); });
+  ExpectError(kInUse, [&] { engine_->CompactDatabase(path_, path_ + "1"); });
+  ExpectError(kInUse, [&] { engine_->RepairDatabase(path_); });
+  exclusive->Close();
+  Open(true)->Close();
+}
+
+// Runs a child process that opens the database in `mode` and holds it until told to stop.
+class Holder {
+ public:
+  Holder(const std::string& path, bool exclusive) {
+    int ready[2], stop[2];
+    if (::pipe(ready) != 0 || ::pipe(stop) != 0) std::abort();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      ::close(stop[1]);  // or the child would wait for itself
+      auto engine = MakeSqliteEngine();
+      int status = 0;
+      try {
+        auto db = engine->DefaultWorkspace().OpenDatabase(path, exclusive);
+        char c = 'y';
+        if (::write(ready[1], &c, 1) != 1) status = 3;
+        if (::read(stop[0], &c, 1) < 0) status = 4;
+      } catch (const DbError&) {
+        char c = 'n';
+        if (::write(ready[1], &c, 1) != 1) status = 3;
+        status = 2;
+      }
+      ::_exit(status);
+    }
+    ::close(ready[1]);
+    ::close(stop[0]);
+    stop_ = stop[1];
+    char c = 0;
+    opened_ = ::read(ready[0], &c, 1) == 1 && c == 'y';
+    ::close(ready[0]);
+  }
+  ~Holder() {
+    ::close(stop_);
+    int status;
+    ::waitpid(pid_, &status, 0);
+  }
+  bool opened() const { return opened_; }
+
+ private:
+  pid_t pid_;
+  int stop_;
+  bool opened_ = false;
+};
+
+TEST_F(DatabaseTest, ExclusiveAndSharedOpensExcludeEachOtherAcrossProcesses) {
+  {
+    Holder viewer(path_, /*exclusive=*/false);  // a viewer idle all day
+    ASSERT_TRUE(viewer.opened());
+    ExpectError(kInUse, [&] { Open(true); });
+    auto shared = Open();
+    AddDir(*shared, "R", "SERVER1", 10, p1_);
+  }
+  {
+    Holder maintenance(path_, /*exclusive=*/true);
+    ASSERT_TRUE(maintenance.opened());
+    ExpectError(kInUse, [&] { Open(); });
+    Holder second(path_, /*exclusive=*/false);
+    EXPECT_FALSE(second.opened());
+  }
+  Open(true)->Close();  // both gone: the locks died with them
+}
+
+TEST_F(DatabaseTest, SnapshotPositionAndRecordCount) {
+  auto db = Open();
+  for (int i = 0; i < 5; ++i) AddDir(*db, "R\\S1\\C:", "d" + std::to_string(i), i * 100, p1_);
+
+  auto rs = db->OpenRecordset("select Dir, Brontal, pdate from Dirs order by dir",
+                              RecordsetType::kSnapshot);
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_FALSE(rs->Bof());
+  EXPECT_EQ(rs->RecordCount(), 1);  // only the rows reached so far
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 5);
+  EXPECT_EQ(rs->Field("DIR").AsText(), "d4");
+  EXPECT_EQ(rs->Field("brontal").AsInt64(), 400);
+  EXPECT_EQ(rs->Field("PDATE").AsDate(), p1_);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  ExpectError(kNoCurrentRecord, [&] { rs->Field("dir"); });
+  ExpectError(kNoCurrentRecord, [&] { rs->MoveNext(); });
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Field("dir").AsText(), "d0");
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->Bof());
+  ExpectError(kItemNotFound, [&] { rs->MoveFirst(), rs->Field("nosuchfield"); });
+  ExpectError(kTypeMismatch, [&] { rs->Field("dir").AsInt64(); });
+
+  auto none = db->OpenRecordset("select dir from dirs where dir = \"zz\"",
+                                RecordsetType::kSnapshot);
+  EXPECT_TRUE(none->Eof());
+  EXPECT_TRUE(none->Bof());
+  EXPECT_EQ(none->RecordCount(), 0);
+  ExpectError(kNoCurrentRecord, [&] { none->MoveFirst(); });
+  ExpectError(kNoCurrentRecord, [&] { none->MoveLast(); });
+
+  auto max = db->OpenRecordset("select max(pdate) as maxpdate from dirs where dir = \"zz\"",
+                               RecordsetType::kSnapshot);
+  EXPECT_TRUE(max->Field("maxpdate").IsNull());
+}
+
+TEST_F(DatabaseTest, SnapshotIsACopyAndActionQueriesAreRefused) {
+  auto db = Open();
+  AddDir(*db, "R", "SERVER1", 1, p1_);
+  auto rs = db->OpenRecordset("select * from Dirs", RecordsetType::kSnapshot);
+  db->Execute("delete * from dirs");
+  EXPECT_EQ(db->RecordsAffected(), 1);
+  EXPECT_EQ(rs->Field("dir").AsText(), "SERVER1");  // still the copy taken at opening
+
+  AddDir(*db, "R", "SERVER1", 1, p1_);
+  ExpectError(kActionQuery, [&] { db->OpenRecordset("delete * from dirs", RecordsetType::kSnapshot); });
+  EXPECT_EQ(Count(*db, "Dirs"), 1);
+  ExpectError(kSqlSyntax, [&] { db->Execute("select * from dirs"); });
+  ExpectError(kSqlSyntax, [&] { db->OpenRecordset("select from where", RecordsetType::kSnapshot); });
+  ExpectError(kNotSupported, [&] { rs->AddNew(); });
+}
+
+TEST_F(DatabaseTest, TableAppendRejectsWrongTypesAndKeepsTheRowForARetry) {
+  auto db = Open();
+  auto rs = db->OpenRecordset("Dirs", RecordsetType::kTable);
+  rs->AddNew();
+  rs->SetField("DirParent", "R");
+  rs->SetField("Dir", "SERVER1");
+  rs->SetField("Brontal", std::int64_t{5'000'000'000'000'000});  // 5 PB, beyond a 32-bit anything
+  rs->SetField("pdate", "yesterday");
+  ExpectError(kTypeMismatch, [&] { rs->Update(); });
+  rs->SetField("pdate", p1_);
+  rs->Update();  // the same row, mended
+  EXPECT_EQ(Count(*db, "Dirs"), 1);
+  auto back = db->OpenRecordset("select brontal from dirs", RecordsetType::kSnapshot);
+  EXPECT_EQ(back->Field("Brontal").AsInt64(), 5'000'000'000'000'000);
+
+  ExpectError(kUpdateWithoutAddNew, [&] { rs->Update(); });
+  ExpectError(kItemNotFound, [&] { rs->AddNew(), rs->SetField("nosuch", 1); });
+  rs->CancelUpdate();
+  ExpectError(kItemNotFound, [&] { db->OpenRecordset("NoSuchTable", RecordsetType::kTable); });
+
+  auto todo = db->OpenRecordset("Todo", RecordsetType::kTable);
+  todo->AddNew();
+  todo->SetField("Nodename", "S1");
+  todo->SetField("DirParent", "R");
+  todo->SetField("Levels", std::int64_t{1} << 40);
+  ExpectError(kTypeMismatch, [&] { todo->Update(); });
+  todo->SetField("Levels", 2);
+  todo->SetField("Nodename", nullptr);
+  ExpectError(kRequired, [&] { todo->Update(); });
+}
+
+TEST_F(DatabaseTest, TodoSeekEditUpdate) {
+  auto db = Open();
+  AddNode(*db, "<defaultnodename>", 3);
+  AddNode(*db, "SERVER1", -1);
+  AddNode(*db, "SERVER2", 4);
+
+  auto todo = db->OpenRecordset("Todo", RecordsetType::kTable);
+  ExpectError(kNoCurrentIndex, [&] { todo->Seek("=", {"SERVER1", "R"}); });
+  ExpectError(kItemNotFound, [&] { todo->SetIndex("NoSuchIndex"); });
+  todo->SetIndex("Todo");
+  todo->Seek("=", {"server1", "r"});  // keys compare without regard to case
+  ASSERT_FALSE(todo->NoMatch());
+  EXPECT_EQ(todo->Field("Nodename").AsText(), "SERVER1");
+  todo->Edit();
+  todo->SetField("Levels", 5);
+  todo->SetField("LogFile", "/opt/brontal/brontals.log");
+  todo->Update();
+  todo->MoveNext();  // index order goes on after the row found
+  EXPECT_EQ(todo->Field("Nodename").AsText(), "SERVER2");
+
+  todo->Seek("=", {"SERVER9", "R"});
+  EXPECT_TRUE(todo->NoMatch());
+  ExpectError(kNoCurrentRecord, [&] { todo->Edit(); });
+
+  auto check = db->OpenRecordset("select Levels, LogFile from todo where nodename = \"SERVER1\"",
+                                 RecordsetType::kSnapshot);
+  EXPECT_EQ(check->Field("levels").AsInt64(), 5);
+  EXPECT_EQ(check->Field("logfile").AsText(), "/opt/brontal/brontals.log");
+  EXPECT_EQ(check->RecordCount(), 1);
+
+  ExpectError(kDuplicateKey, [&] { AddNode(*db, "server1", 2); });
+  EXPECT_EQ(Count(*db, "Todo"), 3);
+
+  todo->MoveFirst();
+  EXPECT_EQ(todo->Field("Nodename").AsText(), "<defaultnodename>");
+  EXPECT_EQ(todo->RecordCount(), 3);
+}
+
+TEST_F(DatabaseTest, TransactionsNestAndRollBack) {
+  auto db = Open();
+  Workspace& ws = engine_->DefaultWorkspace();
+  ws.BeginTrans();
+  AddDir(*db, "R", "A", 1, p1_);
+  ws.BeginTrans();
+  AddDir(*db, "R", "B", 1, p1_);
+  ws.Rollback();  // only B
+  ws.CommitTrans();
+  ws.BeginTrans();
+  AddDir(*db, "R", "C", 1, p1_);
+  ws.Rollback();
+  auto rs = db->OpenRecordset("select dir from dirs", RecordsetType::kSnapshot);
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Field("dir").AsText(), "A");
+  ExpectError(kNoTransaction, [&] { ws.CommitTrans(); });
+  ExpectError(kNoTransaction, [&] { ws.Rollback(); });
+}
+
+TEST_F(DatabaseTest, BusyFileFailsAtBeginTransWithNothingWritten) {
+  auto other_engine = MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
+  auto writer = other_engine->DefaultWorkspace().OpenDatabase(path_);
+  other_engine->DefaultWorkspace().BeginTrans();
+  AddDir(*writer, "R", "W", 1, p1_);
+
+  auto db = Open();
+  ExpectError(kLocked, [&] { engine_->DefaultWorkspace().BeginTrans(); });
+  ExpectError(kNoTransaction, [&] { engine_->DefaultWorkspace().CommitTrans(); });
+
+  other_engine->DefaultWorkspace().CommitTrans();
+  engine_->DefaultWorkspace().BeginTrans();
+  AddDir(*db, "R", "X", 1, p1_);
+  engine_->DefaultWorkspace().CommitTrans();
+  EXPECT_EQ(Count(*db, "Dirs"), 2);
+}
+
+TEST_F(DatabaseTest, ClosingTheDatabaseClosesItsRecordsets) {
+  auto db = Open();
+  AddDir(*db, "R", "A", 1, p1_);
+  auto rs = db->OpenRecordset("select * from dirs", RecordsetType::kSnapshot);
+  auto table = db->OpenRecordset("Dirs", RecordsetType::kTable);
+  db->Close();
+  ExpectError(kClosed, [&] { rs->Field("dir"); });
+  ExpectError(kClosed, [&] { table->AddNew(); });
+  ExpectError(kClosed, [&] { db->Execute("delete * from dirs"); });
+  Open(true)->Close();  // the lock went with it
+}
+
+TEST_F(DatabaseTest, RepairFindsDamageAndCompactWritesAFreshCopy) {
+  {
+    auto db = Open();
+    engine_->DefaultWorkspace().BeginTrans();
+    for (int i = 0; i < 20000; ++i) AddDir(*db, "R\\S1\\C:\\" + std::to_string(i % 97), "some directory name", i, p1_);
+    engine_->DefaultWorkspace().CommitTrans();
+    db->Execute("delete * from dirs where brontal >= 100");
+  }
+  engine_->RepairDatabase(path_);  // sound: nothing to say
+
+  std::string copy = path_ + "1";
+  engine_->CompactDatabase(path_, copy);
+  EXPECT_LT(fs::file_size(copy), fs::file_size(path_) / 4);
+  ExpectError(kDatabaseExists, [&] { engine_->CompactDatabase(path_, copy); });
+  auto compacted = engine_->DefaultWorkspace().OpenDatabase(copy);
+  EXPECT_EQ(Count(*compacted, "Dirs"), 100);
+  compacted->Close();
+
+  // Overwrite the root pages of both tables, which no index can rebuild.
+  {
+    int fd = ::open(path_.c_str(), O_WRONLY);
+    std::string garbage(8192, '\x5a');
+    ASSERT_EQ(::pwrite(fd, garbage.data(), garbage.size(), 4096), 8192);
+    ::close(fd);
+  }
+  ExpectError(kDamaged, [&] { engine_->RepairDatabase(path_); });
+  ExpectError(kFileNotFound, [&] { engine_->RepairDatabase(path_ + "x"); });
+}
+
+}  // namespace
+}  // namespace brontal::db

@@ -1,0 +1,228 @@
+// The database layer beside raw SQLite in the same run: a bulk append of Dirs rows through the
+// table recordset, and the viewer's list query on a large database through a snapshot.
+//
+//   db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE]
+//
+// The large database is generated once under WORKDIR and reused by later runs.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/sqlite_engine.h"
+#include "store/format.h"
+#include "store/schema.h"
+#include "store/sql_text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using brontal::DateTime;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void Check(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+DateTime Period(int i) { return DateTime::FromCivil(2024, 1, 1, 2) + i; }
+
+// Names shaped like a scan's: a few thousand parents with some dozens of children each.
+std::string ParentOf(std::int64_t i) {
+  return "R\\SERVER" + std::to_string(i / 100000 % 10) + "\\C:\\Data\\Projects\\dir" +
+         std::to_string(i / 50 % 2000);
+}
+std::string NameOf(std::int64_t i) { return "subdirectory " + std::to_string(i % 50); }
+
+void FreshDatabase(brontal::db::Engine& engine, const std::string& path) {
+  fs::remove(path);
+  fs::remove(path + ".lock");
+  brontal::CreateBrontalDatabase(engine, path, 3);
+}
+
+double AppendThroughRecordset(brontal::db::Engine& engine, const std::string& path, int rows) {
+  FreshDatabase(engine, path);
+  auto& ws = engine.DefaultWorkspace();
+  auto db = ws.OpenDatabase(path);
+  DateTime pdate = Period(0);
+  auto start = Clock::now();
+  auto dirs = db->OpenRecordset("Dirs", brontal::db::RecordsetType::kTable);
+  ws.BeginTrans();
+  for (int i = 0; i < rows; ++i) {
+    dirs->AddNew();
+    dirs->SetField("pdate", pdate);
+    dirs->SetField("Dir", NameOf(i));
+    dirs->SetField("DirParent", ParentOf(i));
+    dirs->SetField("Brontal", std::int64_t{i} * 4096);
+    dirs->Update();
+  }
+  ws.CommitTrans();
+  dirs->Close();
+  db->Close();
+  return Seconds(start);
+}
+
+double AppendRaw(brontal::db::Engine& engine, const std::string& path, int rows) {
+  FreshDatabase(engine, path);
+  sqlite3* db;
+  Check(sqlite3_open(path.c_str(), &db), db);
+  Check(sqlite3_exec(db, "pragma synchronous=full; pragma journal_mode=delete", nullptr,
+                     nullptr, nullptr),
+        db);
+  std::string pdate = Period(0).ToIso();
+  auto start = Clock::now();
+  sqlite3_stmt* insert;
+  Check(sqlite3_prepare_v2(db,
+                           "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
+                           -1, &insert, nullptr),
+        db);
+  Check(sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr), db);
+  for (int i = 0; i < rows; ++i) {
+    std::string parent = ParentOf(i), name = NameOf(i);
+    sqlite3_bind_text(insert, 1, parent.data(), static_cast<int>(parent.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(insert, 3, std::int64_t{i} * 4096);
+    sqlite3_bind_text(insert, 4, pdate.data(), static_cast<int>(pdate.size()), SQLITE_STATIC);
+    Check(sqlite3_step(insert), db);
+    sqlite3_reset(insert);
+  }
+  Check(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), db);
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+  return Seconds(start);
+}
+
+// Rows spread over 100 periods, appended in raw SQLite since only the reading is measured.
+void GenerateLarge(brontal::db::Engine& engine, const std::string& path, std::int64_t rows) {
+  std::string marker = path + ".complete-" + std::to_string(rows);
+  if (fs::exists(marker) && fs::exists(path)) return;
+  std::fprintf(stderr, "generating %lld rows in %s ...\n", static_cast<long long>(rows),
+               path.c_str());
+  FreshDatabase(engine, path);
+  sqlite3* db;
+  Check(sqlite3_open(path.c_str(), &db), db);
+  Check(sqlite3_exec(db, "pragma synchronous=off; pragma cache_size=-1000000; begin", nullptr,
+                     nullptr, nullptr),
+        db);
+  sqlite3_stmt* insert;
+  Check(sqlite3_prepare_v2(db,
+                           "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
+                           -1, &insert, nullptr),
+        db);
+  std::int64_t per_period = rows / 100;
+  for (int p = 0; p < 100; ++p) {
+    std::string pdate = Period(p).ToIso();
+    for (std::int64_t i = 0; i < per_period; ++i) {
+      std::string parent = ParentOf(i), name = NameOf(i);
+      sqlite3_bind_text(insert, 1, parent.data(), static_cast<int>(parent.size()), SQLITE_STATIC);
+      sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(insert, 3, (i + p) * 4096);
+      sqlite3_bind_text(insert, 4, pdate.data(), static_cast<int>(pdate.size()), SQLITE_STATIC);
+      Check(sqlite3_step(insert), db);
+      sqlite3_reset(insert);
+    }
+  }
+  sqlite3_finalize(insert);
+  Check(sqlite3_exec(db, "commit; analyze", nullptr, nullptr, nullptr), db);
+  sqlite3_close(db);
+  std::FILE* done = std::fopen(marker.c_str(), "w");
+  if (done) std::fclose(done);
+}
+
+// The viewer's list query: the children of one place in two periods.
+std::string ListQuery(std::int64_t which) {
+  std::string key = ParentOf(which * 50 % 100000);
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string d1 = brontal::SqlDateText(Period(99), "m/d/yy h:m:s");
+  std::string d2 = brontal::SqlDateText(Period(92), "m/d/yy h:m:s");
+  return "select Dir, Brontal, pdate from Dirs" + (" where DirParent=\"" + brontal::SqlText(key)) +
+         "\"" + " and (pdate=#" + d1 + "#" + " or pdate=#" + d2 + "#)" +
+         " order by dir asc, pdate desc;";
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void MeasureList(brontal::db::Engine& engine, const std::string& path) {
+  constexpr int kRuns = 400;
+  std::vector<double> api, raw;
+  std::int64_t api_rows = 0, raw_rows = 0;
+  auto db = engine.DefaultWorkspace().OpenDatabase(path);
+  sqlite3* handle;
+  Check(sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), handle);
+  for (int i = 0; i < kRuns; ++i) {
+    std::string sql = ListQuery(i);
+    auto start = Clock::now();
+    auto rs = db->OpenRecordset(sql, brontal::db::RecordsetType::kSnapshot);
+    for (; !rs->Eof(); rs->MoveNext()) {
+      api_rows += rs->Field("Brontal").AsInt64() > -1;
+      (void)rs->Field("Dir").AsText();
+      (void)rs->Field("pdate").AsDate();
+    }
+    rs->Close();
+    api.push_back(Seconds(start));
+  }
+  for (int i = 0; i < kRuns; ++i) {
+    // The statement the engine hands SQLite for the same text, translated beforehand.
+    std::string native =
+        "select Dir, Brontal, pdate from Dirs where DirParent='" + ParentOf(i * 50 % 100000) +
+        "' and (pdate='" + Period(99).ToIso() + "' or pdate='" + Period(92).ToIso() +
+        "') order by dir asc, pdate desc;";
+    auto start = Clock::now();
+    sqlite3_stmt* statement;
+    Check(sqlite3_prepare_v2(handle, native.c_str(), -1, &statement, nullptr), handle);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      raw_rows += sqlite3_column_int64(statement, 1) > -1;
+      (void)sqlite3_column_text(statement, 0);
+      (void)sqlite3_column_text(statement, 2);
+    }
+    sqlite3_finalize(statement);
+    raw.push_back(Seconds(start));
+  }
+  sqlite3_close(handle);
+  double a = Median(api) * 1e6, r = Median(raw) * 1e6;
+  std::printf("list query, median of %d   api %8.1f us   raw sqlite %8.1f us   ratio %.2f"
+              "   (rows %lld / %lld)\n",
+              kRuns, a, r, a / r, static_cast<long long>(api_rows),
+              static_cast<long long>(raw_rows));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE]\n");
+    return 2;
+  }
+  fs::path work = argv[1];
+  fs::create_directories(work);
+  int append_rows = argc > 2 ? std::stoi(argv[2]) : 1'000'000;
+  std::int64_t large_rows = argc > 3 ? std::stoll(argv[3]) : 10'000'000;
+  auto engine = brontal::db::MakeSqliteEngine();
+
+  std::string append_db = (work / "append.mdb").string();
+  double raw = AppendRaw(*engine, append_db, append_rows);
+  double api = AppendThroughRecordset(*engine, append_db, append_rows);
+  std::printf("bulk append of %d Dirs rows   api %9.0f rows/s   raw sqlite %9.0f rows/s   "
+              "ratio %.2f of raw\n",
+              append_rows, append_rows / api, append_rows / raw, raw / api);
+  fs::remove(append_db);
+
+  std::string large_db = (work / "large.mdb").string();
+  GenerateLarge(*engine, large_db, large_rows);
+  MeasureList(*engine, large_db);
+  return 0;
+}
