@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/sqlite_engine.h"
+#include "platform/testing/temp_folder.h"
 
 namespace brontal::db {
 namespace {
@@ -47,16 +48,7 @@ void ExpectError(int number, F&& action) {
 
 class DatabaseTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("brontal-db-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "brontal.mdb").string();
-    engine_->CreateDatabase(path_, TestSchema())->Close();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { engine_->CreateDatabase(path_, TestSchema())->Close(); }
 
   std::unique_ptr<Database> Open(bool exclusive = false) {
     return engine_->DefaultWorkspace().OpenDatabase(path_, exclusive);
@@ -88,8 +80,9 @@ class DatabaseTest : public ::testing::Test {
 
   FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 12)};
   std::unique_ptr<Engine> engine_ = MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
-  fs::path dir_;
-  std::string path_;
+  testing::TempFolder folder_;
+  const fs::path& dir_ = folder_.path();
+  std::string path_ = folder_ / "brontal.mdb";
   const DateTime p1_ = DateTime::FromCivil(2026, 12, 6, 2);
   const DateTime p2_ = DateTime::FromCivil(2026, 11, 29, 2);
 };

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/testing/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,16 +28,6 @@ std::string Slurp(const fs::path& path) {
 
 class ToolsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("brontal-tools-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    db_ = (dir_ / "brontal.mdb").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs a program of the build with the given arguments, no shell in between.
   Result Run(const std::string& program, std::vector<std::string> args) {
     fs::path out = dir_ / "stdout", err = dir_ / "stderr";
@@ -56,8 +48,9 @@ class ToolsTest : public ::testing::Test {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
   }
 
-  fs::path dir_;
-  std::string db_;
+  brontal::testing::TempFolder folder_;
+  const fs::path& dir_ = folder_.path();
+  std::string db_ = folder_ / "brontal.mdb";
 };
 
 TEST_F(ToolsTest, InitdbCreatesOnceAndNeverOverwrites) {

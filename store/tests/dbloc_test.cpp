@@ -2,12 +2,13 @@
 #include "store/dbloc.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+
+#include "platform/testing/temp_folder.h"
 
 namespace brontal {
 namespace {
@@ -28,22 +29,17 @@ TEST(FirstLineTest, KeepsBlanksAndTabs) {
 
 class ReadDbLocTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("brontal_dbloc_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
   void TearDown() override {
     std::filesystem::permissions(folder_ / "dbloc.txt", std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored_);
-    std::filesystem::remove_all(folder_);
   }
   void Write(const std::string& content) {
     std::ofstream(folder_ / "dbloc.txt", std::ios::binary) << content;
   }
   std::string Read() { return ReadDbLoc(folder_.string()); }
 
-  std::filesystem::path folder_;
+  testing::TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.path();
   std::error_code ignored_;
 };
 

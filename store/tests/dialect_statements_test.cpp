@@ -1,12 +1,11 @@
 // Every statement the programs send to the database, built the way the programs build it, run
 // against a small database of two servers and four periods.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <map>
 
 #include "platform/sqlite_engine.h"
+#include "platform/testing/temp_folder.h"
 #include "store/format.h"
 #include "store/schema.h"
 #include "store/sql_text.h"
@@ -14,7 +13,6 @@
 namespace brontal {
 namespace {
 
-namespace fs = std::filesystem;
 using db::RecordsetType;
 using db::Value;
 
@@ -31,20 +29,11 @@ constexpr std::int64_t kMB = 1024 * 1024;
 class DialectStatementsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("brontal-dialect-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "brontal.mdb").string();
     CreateBrontalDatabase(*engine_, path_, 3);
     db_ = engine_->DefaultWorkspace().OpenDatabase(path_);
     Fill();
   }
-  void TearDown() override {
-    db_->Close();
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { db_->Close(); }
 
   void Add(std::string_view table, std::initializer_list<std::pair<const char*, Value>> fields) {
     auto& rs = tables_[std::string(table)];
@@ -110,8 +99,8 @@ class DialectStatementsTest : public ::testing::Test {
 
   FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 9)};
   std::unique_ptr<db::Engine> engine_ = db::MakeSqliteEngine({.clock = &clock_});
-  fs::path dir_;
-  std::string path_;
+  testing::TempFolder folder_;
+  std::string path_ = folder_ / "brontal.mdb";
   std::unique_ptr<db::Database> db_;
   std::map<std::string, std::unique_ptr<db::Recordset>> tables_;
 };

@@ -2,7 +2,6 @@
 #include "store/zone_line.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <system_error>
 
 #include "platform/fixed_locale.h"
+#include "platform/testing/temp_folder.h"
 
 namespace brontal {
 namespace {
@@ -73,21 +73,13 @@ TEST(ZoneLineTest, TimestampedLogLines) {
 
 class LineFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("brontal_zone_line_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-    path_ = (folder_ / "test.log").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   std::string Contents() const {
     std::ifstream in(path_, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::filesystem::path folder_;
-  std::string path_;
+  testing::TempFolder folder_;
+  std::string path_ = folder_ / "test.log";
 };
 
 TEST_F(LineFileTest, LinesEndWithCrLfAndAreOnDiskAtOnce) {
@@ -107,7 +99,7 @@ TEST_F(LineFileTest, TruncatesAnOldFile) {
 }
 
 TEST_F(LineFileTest, FailureToOpenNamesThePath) {
-  std::string missing = (folder_ / "no such folder" / "x.log").string();
+  std::string missing = (folder_.path() / "no such folder" / "x.log").string();
   try {
     LineFile file(missing);
     FAIL() << "expected std::system_error";
