@@ -1,0 +1,83 @@
+// The file system as the scanner sees it: logical paths with "\" separators, drives, shares
+// \\node\share, directory listings whose entries come with their attributes and sizes, and the
+// free and total space of a drive.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brontal {
+
+// Error numbers of file-system failures, as the programs log them.
+inline constexpr int kFsFileNotFound = 53;
+inline constexpr int kFsDeviceIo = 57;
+inline constexpr int kFsPermissionDenied = 70;
+inline constexpr int kFsPathFileAccess = 75;
+inline constexpr int kFsPathNotFound = 76;
+
+// A failed file-system call: a number above and a description naming the path.
+class FsError : public std::runtime_error {
+ public:
+  FsError(int number, const std::string& description)
+      : std::runtime_error(description), number_(number) {}
+  int Number() const { return number_; }
+
+ private:
+  int number_;
+};
+
+// Attribute bits as the programs test them.
+inline constexpr int kAttrReadOnly = 1;
+inline constexpr int kAttrHidden = 2;
+inline constexpr int kAttrSystem = 4;
+inline constexpr int kAttrDirectory = 16;
+
+// One entry of a listing, measured when it was listed. A failure to read the attributes, or to
+// measure the size, is held in the entry for the caller to handle as it sees fit.
+struct DirEntry {
+  std::string name;  // a native "\" shows as U+FF3C, so that "\" always separates components
+  int attributes = 0;           // kAttrDirectory for a directory the walk may enter
+  int attributes_error = 0;     // non-zero: the attributes could not be read (kFs... number)
+  std::int64_t length = 0;      // bytes, 64-bit
+  std::int64_t compressed = 0;  // bytes the file occupies: min(length, allocated blocks x 512)
+  int size_error = 0;           // non-zero: the size could not be read (e.g. the file vanished)
+  std::string size_error_text;
+};
+
+// The entries of one directory, one at a time, "." and ".." left out. Symbolic links are
+// entries of their own length, never followed; a directory on another file system (a mount
+// point) is left out, so a walk stays on its drive.
+class DirectoryListing {
+ public:
+  virtual ~DirectoryListing() = default;
+  // The next entry into `entry`; false at the end. Throws FsError when the listing breaks; a
+  // later call goes on with the next entry where the system allows it, or ends.
+  virtual bool Next(DirEntry& entry) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Lists a directory given by its logical path (a trailing "\" is allowed). Throws FsError
+  // (kFsPathNotFound, kFsPermissionDenied, ...) when it cannot be listed.
+  virtual std::unique_ptr<DirectoryListing> List(std::string_view path) = 0;
+  // Entry of one path, measured as in a listing. Throws FsError when it does not exist.
+  virtual DirEntry Stat(std::string_view path) = 0;
+  // The fixed drives in the system's order, by logical name.
+  virtual std::vector<std::string> FixedDrives() = 0;
+  // Free and total bytes of a drive; 0 when they cannot be read.
+  virtual std::int64_t FreeBytes(std::string_view drive) = 0;
+  virtual std::int64_t TotalBytes(std::string_view drive) = 0;
+  // The short form of a path (the path itself where the system has no short names).
+  virtual std::string ShortPathOf(std::string_view path) = 0;
+  // The name of this computer.
+  virtual std::string ComputerName() = 0;
+  // Whether sizes can be measured as allocated space (the compressed-size variant).
+  virtual bool IsNT() = 0;
+};
+
+}  // namespace brontal
