@@ -1,0 +1,334 @@
+// The scanner's main procedure. Its three error handlers differ in what follows an error:
+// ErrMain and ErrMainExtra log it and go on with the next step, ErrMainSave ends the run, and
+// too many sizing errors end it at once.
+#include "scanner/scan_run.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+#include "platform/db_error.h"
+#include "scanner/scan_log.h"
+#include "scanner/size_dirs.h"
+#include "store/size_store.h"
+#include "store/text.h"
+
+#ifndef BRONTAL_VERSION
+#define BRONTAL_VERSION "0.0.0"
+#endif
+
+namespace brontal {
+namespace {
+
+// The number and text an error handler writes for the error being handled.
+std::pair<int, std::string> Describe(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const db::DbError& e) {
+    return {e.Number(), e.what()};
+  } catch (const FsError& e) {
+    return {e.Number(), e.what()};
+  } catch (const std::system_error& e) {
+    return {kFsPathFileAccess, e.what()};
+  } catch (const std::invalid_argument& e) {
+    return {5, e.what()};  // invalid procedure call or argument
+  } catch (const std::exception& e) {
+    return {51, e.what()};  // internal error
+  }
+}
+
+// Shows a message box and copies its text into the log: an unattended run has nobody to read
+// the box.
+class LoggedMessageBox : public MessageBox {
+ public:
+  LoggedMessageBox(MessageBox& inner, ScanLog& log) : inner_(inner), log_(log) {}
+  void Show(std::string_view text, std::string_view title) override {
+    log_.Line(text);
+    inner_.Show(text, title);
+  }
+
+ private:
+  MessageBox& inner_;
+  ScanLog& log_;
+};
+
+// The lines of extras.txt, read the way the run reads them: one at a time, with the end of
+// the file reached as soon as the last line has been read.
+class ExtrasFile {
+ public:
+  explicit ExtrasFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::system_error(errno, std::generic_category(), "cannot open " + path);
+    std::stringstream content;
+    content << in.rdbuf();
+    std::string text = content.str();
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find_first_of("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      lines_.push_back(text.substr(start, end - start));
+      start = end;
+      if (start < text.size() && text[start] == '\r') ++start;
+      if (start < text.size() && text[start] == '\n') ++start;
+    }
+  }
+  bool AtEnd() const { return next_ >= lines_.size(); }
+  std::string Read() { return AtEnd() ? std::string() : lines_[next_++]; }
+
+ private:
+  std::vector<std::string> lines_;
+  std::size_t next_ = 0;
+};
+
+class ScanRun {
+ public:
+  ScanRun(ScanServices& services, ScanLog& log, bool ignore_err53)
+      : services_(services),
+        log_(log),
+        message_box_(services.message_box, log),
+        sizing_{services.fs, log, ignore_err53} {}
+
+  int Run(bool uncompressed);
+
+ private:
+  // Runs one step under a handler that logs an error and goes on.
+  template <typename F>
+  bool Trap(std::string_view handler, F&& step) {
+    try {
+      step();
+      return true;
+    } catch (const HaltRun&) {
+      throw;
+    } catch (...) {
+      LogError(handler, std::current_exception());
+      return false;
+    }
+  }
+
+  void LogError(std::string_view handler, std::exception_ptr error) {
+    auto [number, text] = Describe(error);
+    log_.Raw(ZoneLine().Text(handler).Text(": ").Zone().Number(std::int64_t{number}).Zone().Text(
+        text));
+  }
+
+  // The store is made at its first use, and again at the next use when making it failed.
+  SizeStore& Store() {
+    if (!store_) {
+      store_ = std::make_unique<SizeStore>(SizeStoreServices{
+          services_.engine, services_.settings, services_.clock, message_box_,
+          services_.program_folder, services_.random, services_.pause});
+    }
+    return *store_;
+  }
+
+  void StampedNumber(std::int64_t value) { log_.Raw(log_.Stamped().Number(value)); }
+
+  // The node lines: its name, its depth and where its scanner logs.
+  void SetUpNode(std::string_view handler, const std::string& name);
+  void SizeLocalDrives(bool uncompressed);
+  bool SaveLocal();
+  void ProcessExtras(const std::string& path);
+
+  ScanServices& services_;
+  ScanLog& log_;
+  LoggedMessageBox message_box_;
+  SizingRun sizing_;
+  std::unique_ptr<SizeStore> store_;
+  int level_ = 0;
+  std::vector<std::string> drives_;
+  std::vector<std::int64_t> freebytes_, totalbytes_;
+  std::vector<std::string> names_;
+  std::vector<std::int64_t> sizes_;
+  int n_ = 0;
+  int drive_count_ = 0;
+  std::int64_t nodetotal_ = 0;
+  bool stored_all_ = true;
+};
+
+void ScanRun::SetUpNode(std::string_view handler, const std::string& name) {
+  Trap(handler, [&] {
+    log_.Line("Setting nodename");
+    Store().nodename = name;
+    log_.Line(name);
+  });
+  Trap(handler, [&] {
+    log_.Line("Getting Levels");
+    level_ = Store().DefaultLevel();
+    StampedNumber(level_);
+  });
+  Trap(handler, [&] {
+    log_.Line("Setting logfile path - " + log_.Path());
+    Store().SetLogFile(log_.Path());
+  });
+}
+
+void ScanRun::SizeLocalDrives(bool uncompressed) {
+  Trap("ErrMain", [&] {
+    log_.Line("Getting drives");
+    try {
+      drives_ = services_.fs.FixedDrives();
+    } catch (const FsError& error) {
+      sizing_.CountError("ErrGetFixedDiskDrives: ");
+      log_.Raw(log_.Stamped()
+                   .Text("ErrGetFixedDiskDrives: ")
+                   .Zone()
+                   .Number(std::int64_t{error.Number()})
+                   .Zone()
+                   .Text(error.what()));
+    }
+    drive_count_ = static_cast<int>(drives_.size());
+    drives_.insert(drives_.begin(), std::string());  // counted from 1
+    nodetotal_ = 0;
+    log_.Raw(log_.Stamped().Number(std::int64_t{drive_count_}).Text(" drives"));
+  });
+  log_.Line("Initialising arrays");
+  names_.assign(drive_count_ + kEntryArrayStep + 1, std::string());
+  sizes_.assign(names_.size(), 0);
+  freebytes_.assign(drive_count_ + 12, 0);
+  totalbytes_.assign(drive_count_ + 12, 0);
+  n_ = 0;
+  const bool nt = services_.fs.IsNT() && !uncompressed;
+  for (int i = 1; i <= drive_count_; ++i) {
+    Trap("ErrMain", [&] {
+      int k = ++n_;
+      const std::string& drive = drives_[i];
+      log_.Blank();
+      log_.Line("Getting drive characteristics for " + drive);
+      freebytes_[i] = services_.fs.FreeBytes(drive);
+      log_.Raw(log_.Stamped().Text("Free: ").Number(freebytes_[i]));
+      totalbytes_[i] = services_.fs.TotalBytes(drive);
+      log_.Raw(log_.Stamped().Text("Size: ").Number(totalbytes_[i]));
+      names_[k] = drive;
+      log_.Line("Sizing drive directories");
+      std::string root = names_[k];
+      sizes_[k] = nt ? SizeDirsNT(sizing_, root, names_, sizes_, n_, 2, level_)
+                     : SizeDirs(sizing_, root, names_, sizes_, n_, 2, level_);
+      nodetotal_ += sizes_[k];
+    });
+  }
+}
+
+bool ScanRun::SaveLocal() {
+  try {
+    log_.Blank();
+    log_.Line("Saving drive characteristic info");
+    Store().SaveFree(drives_, freebytes_, totalbytes_, drive_count_);
+    log_.Line("Saving directory sizes");
+    Store().SaveDirs(names_, sizes_, n_, nodetotal_);
+    log_.Line("Adding period if...");
+    Store().AddPeriod(Store().pdate);
+    return true;
+  } catch (...) {
+    LogError("ErrMainSave", std::current_exception());
+    return false;
+  }
+}
+
+void ScanRun::ProcessExtras(const std::string& path) {
+  std::optional<ExtrasFile> file;
+  if (!Trap("ErrMainExtra", [&] { file.emplace(path); })) return;
+  log_.Blank();
+  log_.Raw("Processing extras.txt");
+  auto read = [&] {
+    std::string line = file->Read();
+    log_.Line("Extras: '" + line + "'");
+    return line;
+  };
+  while (!file->AtEnd()) {
+    std::string written = std::string(Trim(read()));
+    std::string node = LowerCase(written);
+    if (node.empty() || node == "end") continue;
+    SetUpNode("ErrMainExtra", node);
+    nodetotal_ = 0;
+    n_ = 0;
+    std::string line = read();
+    while (!file->AtEnd() && Trim(line).size() > 1) {
+      Trap("ErrMainExtra", [&] {
+        std::string_view trimmed = Trim(line);
+        std::string upper = UpperCase(trimmed);
+        // The stored drive is upper-cased; the path that reaches the file system keeps the
+        // case it was written in.
+        std::string drive_path, drive;
+        if (upper.size() == 2 && upper[1] == ':') {
+          drive_path = "\\\\" + written + "\\" + std::string(trimmed.substr(0, 1)) + "$";
+          drive = upper;
+        } else {
+          std::size_t equals = trimmed.find('=');
+          drive_path = std::string(equals == std::string_view::npos ? trimmed
+                                                                    : trimmed.substr(equals + 1));
+          drive = upper.substr(0, 2);
+        }
+        if (n_ + 1 >= static_cast<int>(names_.size()) - 1) {
+          names_.resize(n_ + kEntryArrayStep + 1);
+          sizes_.resize(names_.size());
+        }
+        int k = ++n_;
+        names_[k] = drive_path;
+        log_.Line("Sizing " + drive_path);
+        sizes_[k] = SizeDirs(sizing_, drive_path, names_, sizes_, n_, 2, level_);
+        nodetotal_ += sizes_[k];
+        ReplacePrefix(names_, drive_path, drive);
+      });
+      line = read();
+    }
+    log_.Line("Saving extra directory sizes for this node");
+    if (!Trap("ErrMainExtra", [&] { Store().SaveDirs(names_, sizes_, n_, nodetotal_); })) {
+      stored_all_ = false;
+    }
+  }
+}
+
+int ScanRun::Run(bool uncompressed) {
+  log_.Raw(std::string("Brontal ") + BRONTAL_VERSION);
+  log_.Blank();
+  std::string computer;
+  Trap("ErrMain", [&] { computer = services_.fs.ComputerName(); });
+  SetUpNode("ErrMain", computer);
+  SizeLocalDrives(uncompressed);
+  if (!SaveLocal()) return kScanNotStored;
+  std::string extras = services_.program_folder + "/extras.txt";
+  std::error_code ignored;
+  if (std::filesystem::exists(extras, ignored)) ProcessExtras(extras);
+  log_.Line("Finished");
+  return stored_all_ ? kScanStored : kScanNotStored;
+}
+
+}  // namespace
+
+void ReplacePrefix(std::vector<std::string>& names, std::string_view old_prefix,
+                   std::string_view new_prefix) {
+  for (std::string& name : names) {
+    if (name.starts_with(old_prefix)) name.replace(0, old_prefix.size(), new_prefix);
+  }
+}
+
+int RunScan(std::string_view command_line, ScanServices& services) {
+  const std::string words = LowerCase(Trim(command_line));
+  const bool ignore_err53 = words.find("ignoreerr53") != std::string::npos;
+  const bool uncompressed = words.find("uncompressed") != std::string::npos;
+  const std::string log_path = services.program_folder + "/brontals.log";
+  std::optional<ScanLog> log;
+  try {
+    log.emplace(LineFile(log_path), services.clock, services.locale);
+  } catch (const std::exception& error) {
+    // No log to write to and no window: the scheduler sees the message and the status.
+    services.message_box.Show("Cannot create the log " + log_path + ": " + error.what() +
+                                  ". Nothing was sized.",
+                              "Brontal");
+    return kScanNoLog;
+  }
+  ScanRun run(services, *log, ignore_err53);
+  int status;
+  try {
+    status = run.Run(uncompressed);
+  } catch (const HaltRun&) {
+    status = kScanHalted;  // the halting line is written already
+  }
+  log->Close();
+  return status;
+}
+
+}  // namespace brontal

@@ -88,4 +88,18 @@ std::string LowerCase(std::string_view text) {
   return folded;
 }
 
+std::string UpperCase(std::string_view text) {
+  std::string raised(text);
+  for (char& c : raised) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return raised;
+}
+
+std::string_view Trim(std::string_view text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace brontal

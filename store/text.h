@@ -37,4 +37,11 @@ std::string PadField(std::string_view text, int width, bool blank = false);
 // so keys must fold exactly the same way for lookups to find their rows.
 std::string LowerCase(std::string_view text);
 
+// The stored form of a name the system upper-cases (a drive): ASCII letters raised, as
+// LowerCase lowers them.
+std::string UpperCase(std::string_view text);
+
+// `text` without the blanks (spaces only, not tabs) at either end.
+std::string_view Trim(std::string_view text);
+
 }  // namespace brontal

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -30,5 +32,13 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 }  // namespace brontal::testing

@@ -19,13 +19,6 @@ struct Result {
   std::string err;
 };
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class ToolsTest : public ::testing::Test {
  protected:
   // Runs a program of the build with the given arguments, no shell in between.
@@ -45,7 +38,7 @@ class ToolsTest : public ::testing::Test {
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, brontal::testing::ReadWholeFile(out), brontal::testing::ReadWholeFile(err)};
   }
 
   brontal::testing::TempFolder folder_;
@@ -60,11 +53,11 @@ TEST_F(ToolsTest, InitdbCreatesOnceAndNeverOverwrites) {
   EXPECT_EQ(levels.status, 0) << levels.err;
   EXPECT_EQ(levels.out, "Nodename\tDirParent\tLevels\n<defaultnodename>\t<defaultnodename>\t4\n");
 
-  std::string before = Slurp(db_);
+  std::string before = brontal::testing::ReadWholeFile(db_);
   Result again = Run("brontal-initdb", {db_});
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
-  EXPECT_EQ(Slurp(db_), before);
+  EXPECT_EQ(brontal::testing::ReadWholeFile(db_), before);
 
   std::string other = (dir_ / "other.mdb").string();
   EXPECT_EQ(Run("brontal-initdb", {other, "many"}).status, 2);

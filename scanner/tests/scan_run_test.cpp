@@ -1,0 +1,303 @@
+// Scan runs on an in-memory file system into a real database, checked row by row, and the real
+// scanner run on a real tree the way a scheduler runs it.
+#include "scanner/scan_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/fake_filesystem.h"
+#include "platform/fixed_locale.h"
+#include "platform/sqlite_engine.h"
+#include "platform/testing/temp_folder.h"
+#include "store/schema.h"
+
+namespace brontal {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::string>;
+
+class ScanRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateBrontalDatabase(*engine_, db_path_, 3);
+    std::ofstream(folder_ / "dbloc.txt") << db_path_ << "\r\n";
+    files_.SetComputerName("SERVER1");
+    files_.SetNT(true);
+    files_.AddDrive("C:", 100, 1000);
+    files_.AddFile("C:\\pagefile.sys", 50, 0);  // counted by length in the root
+    files_.AddFile("C:\\boot.ini", 10);
+    files_.AddFile("C:\\WINNT\\a.dll", 100, 60);
+    files_.AddFile("C:\\WINNT\\system32\\b.dll", 1000);
+    files_.AddFile("C:\\Users\\x.txt", 5);
+    files_.AddDrive("D:", 7, 70);
+    files_.AddFile("D:\\data\\f", 3);
+  }
+
+  int Scan(std::string_view command_line = "") {
+    ScanServices services{files_,  *engine_, settings_, clock_, locale_, message_box_,
+                          folder_.path().string(), [] { return 0.5; }, [](int) {}};
+    return RunScan(command_line, services);
+  }
+
+  // Each row's fields joined by "|".
+  Rows Query(const std::string& sql) {
+    auto db = engine_->DefaultWorkspace().OpenDatabase(db_path_);
+    auto rs = db->OpenRecordset(sql, db::RecordsetType::kSnapshot);
+    Rows rows;
+    for (; !rs->Eof(); rs->MoveNext()) {
+      std::string row;
+      for (int i = 0; i < rs->FieldCount(); ++i) row += (i ? "|" : "") + rs->Field(i).TextOr("");
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  // The log's lines without their date stamps.
+  Rows LogMessages() {
+    std::string stamp = locale_.GeneralDate(clock_.Now());
+    stamp.resize((stamp.size() / 14 + 1) * 14, ' ');
+    Rows lines;
+    std::stringstream log(testing::ReadWholeFile(folder_ / "brontals.log"));
+    for (std::string line; std::getline(log, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line.starts_with(stamp) ? line.substr(stamp.size()) : line);
+    }
+    return lines;
+  }
+
+  testing::TempFolder folder_;
+  std::string db_path_ = folder_ / "brontal.mdb";
+  FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 2, 10)};
+  FixedLocale locale_;
+  MemorySettings settings_;
+  RecordingMessageBox message_box_;
+  FakeFileSystem files_;
+  std::unique_ptr<db::Engine> engine_ = db::MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
+};
+
+TEST_F(ScanRunTest, StoresEveryTableAndLogsTheRun) {
+  ASSERT_EQ(Scan(), kScanStored);
+  EXPECT_EQ(Query("select DirParent, Dir, Brontal, pdate from Dirs order by rowid"),
+            (Rows{"R\\SERVER1|C:|1125|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:|.|60|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:|WINNT|1060|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:|Users|5|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:\\WINNT|.|60|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:\\WINNT|system32|1000|2026-12-07 02:00:00",
+                  "R\\SERVER1\\C:\\Users|.|5|2026-12-07 02:00:00",
+                  "R\\SERVER1|D:|3|2026-12-07 02:00:00",
+                  "R\\SERVER1\\D:|.|0|2026-12-07 02:00:00",
+                  "R\\SERVER1\\D:|data|3|2026-12-07 02:00:00",
+                  "R\\SERVER1\\D:\\data|.|3|2026-12-07 02:00:00",
+                  "R|SERVER1|1128|2026-12-07 02:00:00"}));
+  EXPECT_EQ(Query("select DirParent from Parents order by rowid"),
+            (Rows{"R\\SERVER1", "R\\SERVER1\\C:", "R\\SERVER1\\C:\\WINNT", "R\\SERVER1\\C:\\Users",
+                  "R\\SERVER1", "R\\SERVER1\\D:", "R\\SERVER1\\D:\\data"}));
+  EXPECT_EQ(Query("select DiskParent, Disk, DiskFree, DiskSize, pdate from Disks order by rowid"),
+            (Rows{"R\\SERVER1|C:|100|1000|2026-12-07 02:00:00",
+                  "R\\SERVER1|D:|7|70|2026-12-07 02:00:00"}));
+  EXPECT_EQ(Query("select pdate from Periods"), (Rows{"2026-12-07 02:00:00"}));
+  std::string log_path = folder_ / "brontals.log";
+  EXPECT_EQ(Query("select Levels, LogFile from Todo where Nodename = \"server1\""),
+            (Rows{"-1|" + log_path}));
+
+  Rows log = LogMessages();
+  Rows expected_start = {"Brontal 1.3.910",
+                         "",
+                         "Setting nodename",
+                         "SERVER1",
+                         "Getting Levels",
+                         " 3 ",
+                         "Setting logfile path - " + log_path,
+                         "Getting drives",
+                         " 2  drives",
+                         "Initialising arrays",
+                         "",
+                         "Getting drive characteristics for C:",
+                         "Free:  100 ",
+                         "Size:  1000 ",
+                         "Sizing drive directories"};
+  ASSERT_GE(log.size(), expected_start.size());
+  EXPECT_EQ(Rows(log.begin(), log.begin() + expected_start.size()), expected_start);
+  Rows expected_end = {"",
+                       "Saving drive characteristic info",
+                       "Saving directory sizes",
+                       "Adding period if...",
+                       "Finished"};
+  EXPECT_EQ(Rows(log.end() - expected_end.size(), log.end()), expected_end);
+  EXPECT_TRUE(message_box_.shown.empty());
+}
+
+TEST_F(ScanRunTest, UncompressedWordAnywhereSelectsFileLengths) {
+  ASSERT_EQ(Scan("  /UNCOMPRESSED  "), kScanStored);
+  EXPECT_EQ(Query("select Brontal from Dirs where DirParent = \"R\\SERVER1\\C:\\WINNT\" and dir = "
+                  "\".\""),
+            (Rows{"100"}));
+}
+
+TEST_F(ScanRunTest, ExtrasBlocksSizeSharesOfFurtherNodes) {
+  files_.AddFile("\\\\server2\\users\\top.txt", 1);
+  files_.AddFile("\\\\server2\\users\\alice\\a.txt", 7);
+  files_.AddFile("\\\\server2\\C$\\x", 2);
+  files_.AddDirectory("\\\\server3\\D$");
+  std::ofstream(folder_ / "extras.txt")
+      << "server2\r\nH:=\\\\server2\\users\r\n  C:  \r\n\r\n\r\nend\r\nSERVER3\r\nx\r\nend\r\n";
+  ASSERT_EQ(Scan(), kScanStored);
+  EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where DirParent like \"R\\server2*\" "
+                  "or Dir = \"server2\" order by rowid"),
+            (Rows{"R\\server2|H:|8", "R\\server2\\H:|.|1", "R\\server2\\H:|alice|7",
+                  "R\\server2\\H:\\alice|.|7", "R\\server2|C:|2", "R\\server2\\C:|.|2",
+                  "R|server2|10"}));
+  // A one-character line ends server3's block before its drive line is read.
+  EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where Dir = \"server3\" or DirParent "
+                  "like \"R\\server3*\""),
+            (Rows{"R|server3|0"}));
+  EXPECT_EQ(Query("select Nodename, Levels from Todo where DirParent = \"R\" order by Nodename"),
+            (Rows{"SERVER1|-1", "server2|-1", "server3|-1"}));
+  EXPECT_EQ(Query("select count(*) from Disks"), (Rows{"2"}));  // none for extra nodes
+  Rows log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Processing extras.txt"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "Sizing \\\\server2\\users"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "Sizing \\\\server2\\C$"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "Extras: '  C:  '"), log.end());
+}
+
+TEST_F(ScanRunTest, LastLineOfExtrasIsNeverSized) {
+  files_.AddFile("\\\\server2\\D$\\f", 5);
+  std::ofstream(folder_ / "extras.txt") << "server2\nD:";
+  ASSERT_EQ(Scan(), kScanStored);
+  EXPECT_EQ(Query("select Brontal from Dirs where Dir = \"server2\""), (Rows{"0"}));
+  EXPECT_EQ(Query("select count(*) from Dirs where DirParent like \"R\\server2*\""), (Rows{"0"}));
+}
+
+TEST_F(ScanRunTest, NoFixedDrivesStoresTheNodeRowAndThePeriod) {
+  FakeFileSystem empty;
+  empty.SetComputerName("EMPTY");
+  ScanServices services{empty, *engine_, settings_, clock_, locale_, message_box_,
+                        folder_.path().string(), [] { return 0.5; }, [](int) {}};
+  ASSERT_EQ(RunScan("", services), kScanStored);
+  EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs"), (Rows{"R|EMPTY|0"}));
+  EXPECT_EQ(Query("select count(*) from Periods"), (Rows{"1"}));
+}
+
+TEST_F(ScanRunTest, WithoutADatabaseTheRunSaysSoAndFails) {
+  fs::remove(folder_ / "dbloc.txt");
+  EXPECT_EQ(Scan(), kScanNotStored);
+  ASSERT_EQ(message_box_.shown.size(), 1u);
+  EXPECT_EQ(message_box_.shown[0], "Database must be configured, please review installation.");
+  Rows log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "Database must be configured, please review installation."),
+            log.end());
+  auto save_error = std::find_if(log.begin(), log.end(),
+                                 [](const std::string& line) { return line.starts_with("ErrMainSave: "); });
+  ASSERT_NE(save_error, log.end());
+  EXPECT_EQ(log.back(), *save_error);  // the run ended there: no "Finished"
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) { return line.starts_with("ErrMain: "); }),
+            2);  // the level and the log path could not be read or written
+}
+
+TEST_F(ScanRunTest, ALogThatCannotBeCreatedStopsTheRunBeforeAnything) {
+  ScanServices services{files_, *engine_, settings_, clock_, locale_, message_box_,
+                        folder_ / "no such folder", [] { return 0.5; }, [](int) {}};
+  EXPECT_EQ(RunScan("", services), kScanNoLog);
+  ASSERT_EQ(message_box_.shown.size(), 1u);
+  EXPECT_NE(message_box_.shown[0].find("no such folder"), std::string::npos);
+  EXPECT_EQ(Query("select count(*) from Dirs"), (Rows{"0"}));
+}
+
+TEST_F(ScanRunTest, TooManyErrorsHaltTheRunWithNothingStored) {
+  for (int i = 0; i < 2223; ++i) {
+    std::string dir = "C:\\bad" + std::to_string(i);
+    files_.AddDirectory(dir);
+    files_.FailList(dir, kFsPermissionDenied, "Permission denied: '" + dir + "'");
+  }
+  EXPECT_EQ(Scan(), kScanHalted);
+  EXPECT_EQ(Query("select count(*) from Dirs"), (Rows{"0"}));
+  Rows log = LogMessages();
+  EXPECT_NE(log.back().find("Halting - too many errors"), std::string::npos) << log.back();
+}
+
+// The real scanner, copied into a folder of its own with its dbloc.txt, run on a real tree.
+class ScannerProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(program_folder_);
+    fs::copy_file(std::string(BRONTAL_BIN_DIR) + "/brontals", program_folder_ / "brontals");
+    engine_ = db::MakeSqliteEngine();
+    CreateBrontalDatabase(*engine_, db_path_, 2);
+    std::ofstream(program_folder_ / "dbloc.txt") << db_path_ << "\r\n";
+    fs::create_directories(tree_ / "alpha" / "deep");
+    fs::create_directories(tree_ / "beta");
+    std::ofstream(tree_ / "alpha" / "deep" / "f") << std::string(1000, 'x');
+    std::ofstream(tree_ / "beta" / "g") << std::string(20, 'y');
+    std::ofstream(tree_ / "top") << "z";
+  }
+
+  int RunScanner(const fs::path& folder) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("BRONTAL_DRIVES", tree_.c_str(), 1);
+      ::setenv("XDG_CONFIG_HOME", (temp_.path() / "config").c_str(), 1);
+      std::string program = (folder / "brontals").string();
+      if (!std::freopen("/dev/null", "w", stderr)) ::_exit(126);
+      ::execl(program.c_str(), program.c_str(), "uncompressed", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string Single(const std::string& sql) {
+    auto db = engine_->DefaultWorkspace().OpenDatabase(db_path_);
+    auto rs = db->OpenRecordset(sql, db::RecordsetType::kSnapshot);
+    return rs->Eof() ? "" : rs->Field(0).TextOr("");
+  }
+
+  testing::TempFolder temp_;
+  fs::path program_folder_ = temp_.path() / "bin";
+  fs::path tree_ = temp_.path() / "tree";
+  std::string db_path_ = temp_ / "brontal.mdb";
+  std::unique_ptr<db::Engine> engine_;
+};
+
+TEST_F(ScannerProgramTest, SizesATreeEndToEnd) {
+  ASSERT_EQ(RunScanner(program_folder_), 0) << testing::ReadWholeFile((program_folder_ / "brontals.log").string());
+  std::string drive = tree_.string();
+  EXPECT_EQ(Single("select Brontal from Dirs where Dir = \"" + drive + "\""), "1021");
+  EXPECT_EQ(Single("select Brontal from Dirs where DirParent = \"" + drive + "\" "
+                   "and Dir = \"alpha\" or DirParent like \"*\\" + drive + "\" and Dir = \"alpha\""),
+            "1000");
+  EXPECT_EQ(Single("select count(*) from Disks"), "1");
+  EXPECT_EQ(Single("select count(*) from Periods"), "1");
+  std::string log = testing::ReadWholeFile((program_folder_ / "brontals.log").string());
+  EXPECT_NE(log.find("Finished\r\n"), std::string::npos) << log;
+}
+
+TEST_F(ScannerProgramTest, TwoScannersAtOnceBothStoreAllTheirRows) {
+  fs::path second = temp_.path() / "bin2";
+  fs::create_directories(second);
+  fs::copy_file(program_folder_ / "brontals", second / "brontals");
+  fs::copy_file(program_folder_ / "dbloc.txt", second / "dbloc.txt");
+  pid_t other = ::fork();
+  if (other == 0) ::_exit(RunScanner(second));
+  int mine = RunScanner(program_folder_);
+  int status = 0;
+  ::waitpid(other, &status, 0);
+  EXPECT_EQ(mine, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Single("select count(*) from Disks"), "2");
+  EXPECT_EQ(Single("select count(*) from Dirs where DirParent = \"R\""), "2");
+  EXPECT_EQ(Single("select count(*) from Dirs"), "10");  // drive, own files, alpha, beta, node
+}
+
+}  // namespace
+}  // namespace brontal

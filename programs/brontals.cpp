@@ -1,0 +1,36 @@
+// brontals: the scanner. Sizes this node's fixed drives and the nodes in extras.txt into the
+// database named in dbloc.txt, logging to brontals.log beside itself. Exit status 0 when all
+// that was sized was stored (see ScanStatus).
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/linux_filesystem.h"
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "platform/qt_locale.h"
+#include "platform/qt_settings.h"
+#include "platform/sqlite_engine.h"
+#include "scanner/scan_run.h"
+#include "store/size_store.h"
+
+int main(int argc, char** argv) {
+  std::string command_line;
+  for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
+
+  auto fs = brontal::MakeLinuxFileSystem();
+  auto engine = brontal::db::MakeSqliteEngine();
+  brontal::QtSettings settings;
+  brontal::SystemClock clock;
+  auto locale = brontal::MakeUserLocale();
+  brontal::StderrMessageBox message_box;
+  brontal::ScanServices services{*fs,
+                                 *engine,
+                                 settings,
+                                 clock,
+                                 *locale,
+                                 message_box,
+                                 brontal::ProgramFolder(),
+                                 brontal::MakeSeededRandom(),
+                                 brontal::SleepMilliseconds};
+  return brontal::RunScan(command_line, services);
+}

@@ -1,0 +1,60 @@
+// The sizing engine: walks one drive or share and appends one entry per directory down to the
+// configured depth and one own-files entry per expanded directory, and returns the total size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/filesystem.h"
+#include "scanner/scan_log.h"
+
+namespace brontal {
+
+// Errors a run may count; the next one ends it.
+inline constexpr int kMaxSizingErrors = 2222;
+// How many entries the entry arrays grow by at a time.
+inline constexpr int kEntryArrayStep = 1111;
+
+// Thrown once the halting line is written, when a run's error count passes kMaxSizingErrors.
+// Deliberately not a std::exception, so that handlers that trap ordinary errors let it pass
+// to the program's main, which ends the program; entries not yet stored are lost.
+struct HaltRun {
+  std::string prefix;  // the routine that counted the last error, e.g. "ErrSizeDirs: "
+};
+
+// Run-wide state of the sizing routines, owned by the scan run and shared by all of them.
+struct SizingRun {
+  FileSystem& fs;
+  ScanLog& log;
+  bool ignore_err53 = false;  // the NT variants pass over file-not-found errors silently
+  int error_count = 0;        // errors counted by every routine of the run together
+  DirEntry scratch{};         // the one entry every listing reads into; not state of the run
+
+  // Counts one error. Past kMaxSizingErrors writes the date and time, `prefix` and
+  // "Halting - too many errors", and throws HaltRun.
+  void CountError(std::string_view prefix);
+};
+
+// Sizes the directory `path` at `level` (2 for a drive root or share), measuring files by
+// length, and returns its total bytes. names(n) must already hold `path`; appends after n its
+// own-files entry (path + "\."), its subdirectories, and, while level + 1 <= maxlevel, each
+// subdirectory's entries in turn, leaving n at the last one. `names` and `sizes` are indexed
+// from 1 and grow together in steps of 1111; they must be of equal size, with n inside them.
+// `path` may be an element of `names`. File-system errors are logged and counted, and the walk
+// goes on; throws HaltRun past the error limit, std::invalid_argument for unequal arrays.
+std::int64_t SizeDirs(SizingRun& run, std::string_view path, std::vector<std::string>& names,
+                      std::vector<std::int64_t>& sizes, int& n, int level, int maxlevel);
+// SizeDirs measuring files by the space they occupy (DirEntry::compressed), except a
+// "pagefile.sys" in the root, which counts by length.
+std::int64_t SizeDirsNT(SizingRun& run, std::string_view path, std::vector<std::string>& names,
+                        std::vector<std::int64_t>& sizes, int& n, int level, int maxlevel);
+
+// Total bytes of the whole subtree of `path`, files measured by length; appends nothing.
+// Errors as for SizeDirs.
+std::int64_t SizeDir(SizingRun& run, std::string_view path);
+// SizeDir measuring files by the space they occupy.
+std::int64_t SizeDirNT(SizingRun& run, std::string_view path);
+
+}  // namespace brontal
