@@ -163,25 +163,21 @@ void MeasureList(brontal::db::Engine& engine, const std::string& path) {
   auto db = engine.DefaultWorkspace().OpenDatabase(path);
   sqlite3* handle;
   Check(sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), handle);
-  for (int i = 0; i < kRuns; ++i) {
-    std::string sql = ListQuery(i);
-    auto start = Clock::now();
-    auto rs = db->OpenRecordset(sql, brontal::db::RecordsetType::kSnapshot);
+  auto through_api = [&](int i) {
+    auto rs = db->OpenRecordset(ListQuery(i), brontal::db::RecordsetType::kSnapshot);
     for (; !rs->Eof(); rs->MoveNext()) {
       api_rows += rs->Field("Brontal").AsInt64() > -1;
       (void)rs->Field("Dir").AsText();
       (void)rs->Field("pdate").AsDate();
     }
     rs->Close();
-    api.push_back(Seconds(start));
-  }
-  for (int i = 0; i < kRuns; ++i) {
-    // The statement the engine hands SQLite for the same text, translated beforehand.
+  };
+  // The statement the engine hands SQLite for the same text, translated beforehand.
+  auto through_sqlite = [&](int i) {
     std::string native =
         "select Dir, Brontal, pdate from Dirs where DirParent='" + ParentOf(i * 50 % 100000) +
         "' and (pdate='" + Period(99).ToIso() + "' or pdate='" + Period(92).ToIso() +
         "') order by dir asc, pdate desc;";
-    auto start = Clock::now();
     sqlite3_stmt* statement;
     Check(sqlite3_prepare_v2(handle, native.c_str(), -1, &statement, nullptr), handle);
     while (sqlite3_step(statement) == SQLITE_ROW) {
@@ -190,6 +186,16 @@ void MeasureList(brontal::db::Engine& engine, const std::string& path) {
       (void)sqlite3_column_text(statement, 2);
     }
     sqlite3_finalize(statement);
+  };
+  // One pass to bring the pages in, then the two in turn so that neither gets a warmer cache.
+  for (int i = 0; i < kRuns; ++i) through_sqlite(i);
+  api_rows = raw_rows = 0;
+  for (int i = 0; i < kRuns; ++i) {
+    auto start = Clock::now();
+    through_api(i);
+    api.push_back(Seconds(start));
+    start = Clock::now();
+    through_sqlite(i);
     raw.push_back(Seconds(start));
   }
   sqlite3_close(handle);
