@@ -12,7 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/settings.h"
 #include "platform/sqlite_engine.h"
-#include "scanner/scan_log.h"
+#include "store/program_log.h"
 #include "scanner/size_dirs.h"
 #include "store/schema.h"
 #include "store/size_store.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   brontal::SystemClock clock;
   brontal::FixedLocale locale;
   brontal::LinuxFileSystem files;
-  brontal::ScanLog log(brontal::LineFile((work / "scan_bench.log").string()), clock, locale);
+  brontal::ProgramLog log(brontal::LineFile((work / "scan_bench.log").string()), clock, locale);
   brontal::SizingRun run{files, log};
 
   std::vector<std::string> names(1 + brontal::kEntryArrayStep + 1);

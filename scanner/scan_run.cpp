@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "platform/db_error.h"
-#include "scanner/scan_log.h"
+#include "store/program_log.h"
 #include "scanner/size_dirs.h"
 #include "store/size_store.h"
 #include "store/text.h"
@@ -44,7 +44,7 @@ std::pair<int, std::string> Describe(std::exception_ptr error) {
 // the box.
 class LoggedMessageBox : public MessageBox {
  public:
-  LoggedMessageBox(MessageBox& inner, ScanLog& log) : inner_(inner), log_(log) {}
+  LoggedMessageBox(MessageBox& inner, ProgramLog& log) : inner_(inner), log_(log) {}
   void Show(std::string_view text, std::string_view title) override {
     log_.Line(text);
     inner_.Show(text, title);
@@ -52,7 +52,7 @@ class LoggedMessageBox : public MessageBox {
 
  private:
   MessageBox& inner_;
-  ScanLog& log_;
+  ProgramLog& log_;
 };
 
 // The lines of extras.txt, read the way the run reads them: one at a time, with the end of
@@ -85,7 +85,7 @@ class ExtrasFile {
 
 class ScanRun {
  public:
-  ScanRun(ScanServices& services, ScanLog& log, bool ignore_err53)
+  ScanRun(ScanServices& services, ProgramLog& log, bool ignore_err53)
       : services_(services),
         log_(log),
         message_box_(services.message_box, log),
@@ -133,7 +133,7 @@ class ScanRun {
   void ProcessExtras(const std::string& path);
 
   ScanServices& services_;
-  ScanLog& log_;
+  ProgramLog& log_;
   LoggedMessageBox message_box_;
   SizingRun sizing_;
   std::unique_ptr<SizeStore> store_;
@@ -310,7 +310,7 @@ int RunScan(std::string_view command_line, ScanServices& services) {
   const bool ignore_err53 = words.find("ignoreerr53") != std::string::npos;
   const bool uncompressed = words.find("uncompressed") != std::string::npos;
   const std::string log_path = services.program_folder + "/brontals.log";
-  std::optional<ScanLog> log;
+  std::optional<ProgramLog> log;
   try {
     log.emplace(LineFile(log_path), services.clock, services.locale);
   } catch (const std::exception& error) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
-#include "scanner/scan_log.h"
+#include "store/program_log.h"
 
 namespace brontal {
 
@@ -27,7 +27,7 @@ struct HaltRun {
 // Run-wide state of the sizing routines, owned by the scan run and shared by all of them.
 struct SizingRun {
   FileSystem& fs;
-  ScanLog& log;
+  ProgramLog& log;
   bool ignore_err53 = false;  // the NT variants pass over file-not-found errors silently
   int error_count = 0;        // errors counted by every routine of the run together
   DirEntry scratch{};         // the one entry every listing reads into; not state of the run

@@ -14,7 +14,7 @@
 #include "platform/fake_filesystem.h"
 #include "platform/fixed_locale.h"
 #include "platform/testing/temp_folder.h"
-#include "scanner/scan_log.h"
+#include "store/program_log.h"
 
 namespace brontal {
 namespace {
@@ -72,7 +72,7 @@ class SizeDirsTest : public ::testing::Test {
   FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 22, 25, 21)};
   FixedLocale locale_;
   FakeFileSystem fs_;
-  ScanLog log_{LineFile(folder_ / "brontals.log"), clock_, locale_};
+  ProgramLog log_{LineFile(folder_ / "brontals.log"), clock_, locale_};
   SizingRun run_{fs_, log_};
   std::vector<std::string> names_;
   std::vector<std::int64_t> sizes_;

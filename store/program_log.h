@@ -1,5 +1,5 @@
-// The scanner's log: print-zone lines, most of them stamped with the current date and time, to a
-// file that every line reaches at once.
+// A program's log (brontals.log, brontald.log, brontalh.log): print-zone lines, most of them
+// stamped with the current date and time, to a file that every line reaches at once.
 #pragma once
 
 #include <string>
@@ -12,11 +12,11 @@
 namespace brontal {
 
 // One run's log; lines reach the file as they are written, so a crashed run leaves its trace.
-class ScanLog {
+class ProgramLog {
  public:
   // Writes to `file`, which it owns; stamps come from `clock` in the general date format of
   // `locale`, both of which must outlive the log.
-  ScanLog(LineFile file, const Clock& clock, const Locale& locale);
+  ProgramLog(LineFile file, const Clock& clock, const Locale& locale);
 
   // The start of a stamped line: the current date and time and a zone step, for the caller to
   // append fields to and pass to Raw.
