@@ -119,6 +119,15 @@ class Database {
   virtual std::int64_t RecordsAffected() const = 0;
   // The path the database was opened with.
   virtual std::string Name() const = 0;
+  // Checks the structure of every page of the file and rebuilds damaged indexes from their
+  // tables, which loses no row; a sound file is left as it is. Needs the exclusive open
+  // (kNotSupported on a shared one); throws kDamaged when the file stays damaged.
+  virtual void Repair() = 0;
+  // Writes a compacted copy of the file to destination and flushes it to disk, while the file
+  // stays open, unchanged and locked, so that nobody can write to it before the copy takes its
+  // place. Needs the exclusive open (kNotSupported on a shared one). Throws kDatabaseExists when
+  // anything exists at destination; after any other failure nothing is left there.
+  virtual void CompactInto(const std::string& destination) = 0;
   // Closes the recordsets still open on it, then the file.
   virtual void Close() = 0;
 };
@@ -176,10 +185,12 @@ class Engine {
   // Throws kDatabaseExists when anything exists at the path.
   virtual std::unique_ptr<Database> CreateDatabase(const std::string& path,
                                                    const Schema& schema) = 0;
-  // Checks a closed database file and mends what can be rebuilt (its indexes). Throws kDamaged
-  // when the file stays damaged, kInUse while it is open anywhere, kFileNotFound.
+  // Checks a closed database file and mends what can be rebuilt (its indexes), as
+  // Database::Repair. Throws kDamaged when the file stays damaged, kInUse while it is open
+  // anywhere, kFileNotFound.
   virtual void RepairDatabase(const std::string& path) = 0;
-  // Writes a compacted copy of a closed database to destination, which must not exist.
+  // Writes a compacted copy of a closed database to destination, which must not exist, as
+  // Database::CompactInto.
   virtual void CompactDatabase(const std::string& source, const std::string& destination) = 0;
 };
 

@@ -15,9 +15,11 @@ namespace brontal {
 // Error numbers of file-system failures, as the programs log them.
 inline constexpr int kFsFileNotFound = 53;
 inline constexpr int kFsDeviceIo = 57;
+inline constexpr int kFsFileExists = 58;
 inline constexpr int kFsPermissionDenied = 70;
 inline constexpr int kFsPathFileAccess = 75;
 inline constexpr int kFsPathNotFound = 76;
+inline constexpr int kFsNotSupported = 445;  // the file system cannot do this at all
 
 // A failed file-system call: a number above and a description naming the path.
 class FsError : public std::runtime_error {

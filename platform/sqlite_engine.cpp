@@ -104,11 +104,16 @@ class RecordsetBase;
 // One open database file: the SQLite handle and the lock that stands for its open mode.
 class Connection {
  public:
-  Connection(std::string path, FileLock lock, sqlite3* handle, const Clock* clock)
-      : path_(std::move(path)), lock_(std::move(lock)), handle_(handle), clock_(clock) {}
+  Connection(std::string path, FileLock lock, bool exclusive, sqlite3* handle, const Clock* clock)
+      : path_(std::move(path)),
+        lock_(std::move(lock)),
+        exclusive_(exclusive),
+        handle_(handle),
+        clock_(clock) {}
   ~Connection() { Close(); }
 
   const std::string& path() const { return path_; }
+  bool exclusive() const { return exclusive_; }
   bool closed() const { return handle_ == nullptr; }
 
   sqlite3* handle() const {
@@ -152,6 +157,7 @@ class Connection {
  private:
   std::string path_;
   FileLock lock_;
+  bool exclusive_;
   sqlite3* handle_;
   const Clock* clock_;
   std::vector<RecordsetBase*> open_;
@@ -588,6 +594,33 @@ class TableRecordset : public RecordsetBase {
   bool no_match_ = false;
 };
 
+void FsyncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    int error = errno;
+    if (fd >= 0) ::close(fd);
+    throw DbError(kGeneral, "Could not write '" + path + "': " + std::strerror(error));
+  }
+  ::close(fd);
+}
+
+// The first problem a structural check of every page finds; empty for a sound file. The check
+// leaves out whether index entries match their rows: a compaction rebuilds every index from
+// its table anyway, and the full check costs several times the compaction on a large file.
+std::string IntegrityProblem(Connection& connection) {
+  Statement check = connection.Prepare("pragma quick_check(1)");
+  int rc = sqlite3_step(check.get());
+  if (rc != SQLITE_ROW) {
+    if (ErrorNumberFor(rc) == kDamaged) return sqlite3_errmsg(connection.handle());
+    Fail(connection.handle(), rc, "checking '" + connection.path() + "'");
+  }
+  std::string result = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+  if (result == "ok") return "";
+  // The report spans lines ("*** in database main ***" first); an error text must not.
+  std::replace(result.begin(), result.end(), '\n', ' ');
+  return result;
+}
+
 class SqliteDatabase : public Database {
  public:
   explicit SqliteDatabase(std::shared_ptr<Connection> connection)
@@ -620,6 +653,41 @@ class SqliteDatabase : public Database {
   std::int64_t RecordsAffected() const override { return affected_; }
   std::string Name() const override { return connection_ ? connection_->path() : ""; }
 
+  void Repair() override {
+    Connection& connection = Exclusive("repaired");
+    std::string problem = IntegrityProblem(connection);
+    if (problem.empty()) return;
+    // Damaged indexes can be rebuilt from their tables; anything else is beyond repair here.
+    // A reindex that fails rolls back, and the check that follows says what is wrong.
+    sqlite3_exec(connection.handle(), "reindex", nullptr, nullptr, nullptr);
+    problem = IntegrityProblem(connection);
+    if (!problem.empty()) {
+      throw DbError(kDamaged, "The database '" + connection.path() + "' is damaged: " + problem);
+    }
+  }
+
+  void CompactInto(const std::string& destination) override {
+    Connection& connection = Exclusive("compacted");
+    if (StatusOf(destination).exists) {
+      throw DbError(kDatabaseExists, "Database '" + destination + "' already exists.");
+    }
+    Statement vacuum = connection.Prepare("vacuum into ?1");
+    Bind(connection.handle(), vacuum.get(), 1, Value(destination));
+    int rc = sqlite3_step(vacuum.get());
+    if (rc != SQLITE_DONE) {
+      ::unlink(destination.c_str());
+      Fail(connection.handle(), rc,
+           "compacting '" + connection.path() + "' into '" + destination + "'");
+    }
+    // The copy is written without syncs; it must be on the disk before it replaces anything.
+    try {
+      FsyncFile(destination);
+    } catch (const DbError&) {
+      ::unlink(destination.c_str());
+      throw;
+    }
+  }
+
   void Close() override {
     if (connection_) connection_->Close();
     connection_.reset();
@@ -631,6 +699,16 @@ class SqliteDatabase : public Database {
       throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
     }
     return *connection_;
+  }
+
+  // A shared open cannot promise that nobody writes while the file is checked or copied.
+  Connection& Exclusive(std::string_view done) const {
+    Connection& connection = Live();
+    if (!connection.exclusive()) {
+      throw DbError(kNotSupported, "The database '" + connection.path() + "' can only be " +
+                                       std::string(done) + " when it is opened exclusively.");
+    }
+    return connection;
   }
 
   std::shared_ptr<Connection> connection_;
@@ -645,7 +723,8 @@ std::shared_ptr<Connection> Connect(const std::string& path, bool exclusive,
   sqlite3* handle = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
-  auto connection = std::make_shared<Connection>(path, std::move(lock), handle, options.clock);
+  auto connection =
+      std::make_shared<Connection>(path, std::move(lock), exclusive, handle, options.clock);
   if (rc != SQLITE_OK) Fail(handle, rc, "opening '" + path + "'");
   sqlite3_extended_result_codes(handle, 1);
   sqlite3_busy_timeout(handle, options.busy_timeout_ms);
@@ -775,16 +854,6 @@ std::string ColumnSql(const ColumnDef& column) {
   return sql;
 }
 
-void FsyncFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || ::fsync(fd) != 0) {
-    int error = errno;
-    if (fd >= 0) ::close(fd);
-    throw DbError(kGeneral, "Could not write '" + path + "': " + std::strerror(error));
-  }
-  ::close(fd);
-}
-
 class SqliteEngine : public Engine {
  public:
   explicit SqliteEngine(const SqliteOptions& options)
@@ -832,15 +901,7 @@ class SqliteEngine : public Engine {
 
   void RepairDatabase(const std::string& path) override {
     RequireDatabaseFile(path);
-    auto connection = Connect(path, /*exclusive=*/true, options_);
-    std::string problem = IntegrityProblem(*connection);
-    if (problem.empty()) return;
-    // Damaged indexes can be rebuilt from their tables; anything else is beyond repair here.
-    sqlite3_exec(connection->handle(), "reindex", nullptr, nullptr, nullptr);
-    problem = IntegrityProblem(*connection);
-    if (!problem.empty()) {
-      throw DbError(kDamaged, "The database '" + path + "' is damaged: " + problem);
-    }
+    SqliteDatabase(Connect(path, /*exclusive=*/true, options_)).Repair();
   }
 
   void CompactDatabase(const std::string& source, const std::string& destination) override {
@@ -848,29 +909,10 @@ class SqliteEngine : public Engine {
     if (StatusOf(destination).exists) {
       throw DbError(kDatabaseExists, "Database '" + destination + "' already exists.");
     }
-    auto connection = Connect(source, /*exclusive=*/true, options_);
-    Statement vacuum = connection->Prepare("vacuum into ?1");
-    Bind(connection->handle(), vacuum.get(), 1, Value(destination));
-    int rc = sqlite3_step(vacuum.get());
-    if (rc != SQLITE_DONE) {
-      ::unlink(destination.c_str());
-      Fail(connection->handle(), rc, "compacting '" + source + "' into '" + destination + "'");
-    }
-    FsyncFile(destination);
+    SqliteDatabase(Connect(source, /*exclusive=*/true, options_)).CompactInto(destination);
   }
 
  private:
-  static std::string IntegrityProblem(Connection& connection) {
-    Statement check = connection.Prepare("pragma integrity_check(1)");
-    int rc = sqlite3_step(check.get());
-    if (rc != SQLITE_ROW) {
-      if (ErrorNumberFor(rc) == kDamaged) return sqlite3_errmsg(connection.handle());
-      Fail(connection.handle(), rc, "checking '" + connection.path() + "'");
-    }
-    std::string result = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
-    return result == "ok" ? "" : result;
-  }
-
   SqliteOptions options_;
   SqliteWorkspace workspace_;
 };

@@ -384,5 +384,30 @@ TEST_F(DatabaseTest, RepairFindsDamageAndCompactWritesAFreshCopy) {
   ExpectError(kFileNotFound, [&] { engine_->RepairDatabase(path_ + "x"); });
 }
 
+TEST_F(DatabaseTest, AnExclusiveOpenRepairsAndCompactsItselfUnderItsLock) {
+  {
+    auto db = Open();
+    for (int i = 0; i < 50; ++i) AddDir(*db, "R\\S1\\C:", "d" + std::to_string(i), i, p1_);
+    db->Execute("delete * from dirs where brontal >= 10");
+    ExpectError(kNotSupported, [&] { db->Repair(); });
+    ExpectError(kNotSupported, [&] { db->CompactInto(path_ + "1"); });
+  }
+  EXPECT_FALSE(fs::exists(path_ + "1"));
+
+  auto exclusive = Open(/*exclusive=*/true);
+  exclusive->Repair();
+  std::string copy = path_ + "1";
+  exclusive->CompactInto(copy);
+  ExpectError(kInUse, [&] { Open(); });  // still held after the copy is written
+  ExpectError(kDatabaseExists, [&] { exclusive->CompactInto(copy); });
+  EXPECT_EQ(Count(*exclusive, "Dirs"), 10);  // the file itself is still open and whole
+  exclusive->Close();
+
+  auto compacted = engine_->DefaultWorkspace().OpenDatabase(copy);
+  EXPECT_EQ(Count(*compacted, "Dirs"), 10);
+  compacted->Close();
+  ExpectError(kClosed, [&] { exclusive->Repair(); });
+}
+
 }  // namespace
 }  // namespace brontal::db

@@ -1,0 +1,30 @@
+// The purge of old periods: everything beyond the maximum age, then all but the 1st of the
+// month beyond the weekly span, then all but the kept weekday and the 1st beyond the daily span.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "maintenance/parameters.h"
+#include "platform/clock.h"
+#include "platform/database.h"
+#include "store/program_log.h"
+
+namespace brontal {
+
+// A cut-off as the purge conditions write it between "#" marks: "m/d/yy hh:mm" with "/"
+// whatever the locale, so that 7 Dec 2026 02:10:59 gives "12/7/26 02:10".
+std::string PurgeDateText(DateTime value);
+
+// Deletes the rows of every table that match `condition` (SQL text starting with "where"):
+// Periods first, with any failure an error, then Dirs, Parents and Disks; each statement is
+// logged before it runs. Throws db::DbError from the first statement that fails.
+void Purge(db::Database& database, std::string_view condition, ProgramLog& log);
+
+// The three purges of the retention rule on an open database, each after its log line; the
+// cut-offs are counted back from the clock's time at each purge, time of day included. Throws
+// db::DbError as Purge does.
+void PurgeOldPeriods(db::Database& database, const PurgeParameters& parameters, const Clock& clock,
+                     ProgramLog& log);
+
+}  // namespace brontal

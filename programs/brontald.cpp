@@ -1,0 +1,27 @@
+// brontald: the maintenance tool. With four numbers it repairs and compacts the database named
+// in dbloc.txt and purges old periods, logging to brontald.log beside itself (exit statuses in
+// MaintenanceStatus); without them it shows what the numbers mean.
+#include <string>
+
+#include "maintenance/frm_maintenance.h"
+#include "maintenance/maintenance_run.h"
+#include "platform/clock.h"
+#include "platform/linux_file_operations.h"
+#include "platform/program_folder.h"
+#include "platform/qt_locale.h"
+#include "platform/sqlite_engine.h"
+#include "store/size_store.h"
+
+int main(int argc, char** argv) {
+  std::string command_line;
+  for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
+  if (command_line.empty()) return brontal::ShowUsage(argc, argv);
+
+  auto engine = brontal::db::MakeSqliteEngine();
+  brontal::LinuxFileOperations files;
+  brontal::SystemClock clock;
+  auto locale = brontal::MakeUserLocale();
+  brontal::MaintenanceServices services{
+      *engine, files, clock, *locale, brontal::ProgramFolder(), brontal::SleepMilliseconds};
+  return brontal::RunMaintenance(command_line, services);
+}

@@ -1,0 +1,35 @@
+// The printed page around every report: the font choice, the heading, the footer with the page
+// number, the page break that repeats the column header, and the printing of a graph.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/message_box.h"
+#include "platform/printing/printer.h"
+
+namespace brontal {
+
+// Makes the first of the printer's fonts whose name begins with `prefix` (case-sensitive) the
+// current font; leaves the font as it is when none does.
+void SetPrinterFont(Printer& printer, std::string_view prefix);
+
+// Prints the heading "Brontal Listing of " + title ("of All Servers" for the title "\") in a
+// large Helvetica and leaves Courier 12 current for the report columns. Returns the heading; on
+// a printer error shows "<description> in Print Header" in `message_box` and returns "".
+std::string PrintHeader(Printer& printer, std::string_view title, MessageBox& message_box);
+
+// Pushes the pen down to 95 % of the page, prints the title and the page number in italic
+// Helvetica, and sends the document. Printer errors go to the caller.
+void PrintFooter(Printer& printer, std::string_view title);
+
+// Ends the page with the title and page number just below the last line, starts the next and
+// prints `header_line` there in bold underlined Courier. Printer errors go to the caller.
+void PrintPageBreak(Printer& printer, std::string_view title, std::string_view header_line);
+
+// Prints `picture` on a landscape page, 85 % of the page with a 5 % margin, sends it and turns
+// the printer back to portrait. Printer errors are shown as "PrintGraph: <description>"; the
+// document is then dropped and the printer still turned back.
+void PrintGraph(Printer& printer, const Picture& picture, MessageBox& message_box);
+
+}  // namespace brontal
