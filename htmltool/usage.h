@@ -2,7 +2,6 @@
 // in its window on a desktop or on standard output elsewhere.
 #pragma once
 
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,9 +18,5 @@ std::string HtmlReportUsageText(std::string_view line_end = "\r\n");
 // letter case, with blanks around it.
 bool IsHelpRequest(std::string_view command_line);
 
-// Whether a window can be shown: DISPLAY or WAYLAND_DISPLAY is set and not empty, and
-// QT_QPA_PLATFORM does not choose a platform without a screen ("offscreen", "minimal").
-// `getenv` returns a variable's value or null, as std::getenv does.
-bool HtmlReportDesktopAvailable(const std::function<const char*(const char*)>& getenv);
 
 }  // namespace brontal

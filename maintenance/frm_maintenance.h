@@ -2,13 +2,13 @@
 // and standard output when the program is started without them.
 #pragma once
 
-#include <QDialog>
+#include "platform/usage_window.h"
 
 namespace brontal {
 
 // The usage window: caption kUsageCaption, the usage text in the read-only multi-line box
 // "Text1" and the button "cmdOK", which closes the window (accepts the dialog).
-class frmMaintenance : public QDialog {
+class frmMaintenance : public UsageWindow {
  public:
   explicit frmMaintenance(QWidget* parent = nullptr);
 };

@@ -39,16 +39,5 @@ std::string UsageText(std::string_view line_end) {
   return text;
 }
 
-bool DesktopAvailable(const std::function<const char*(const char*)>& getenv) {
-  auto set = [&](const char* name) {
-    const char* value = getenv(name);
-    return value != nullptr && *value != '\0';
-  };
-  if (const char* platform = getenv("QT_QPA_PLATFORM")) {
-    std::string_view name = platform;
-    if (name.starts_with("offscreen") || name.starts_with("minimal")) return false;
-  }
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
 
 }  // namespace brontal

@@ -2,7 +2,6 @@
 // desktop, the same text on standard output elsewhere.
 #pragma once
 
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,9 +17,5 @@ std::span<const std::string_view> UsageLines();
 // The usage lines each ended by `line_end`.
 std::string UsageText(std::string_view line_end = "\r\n");
 
-// Whether a window can be shown: DISPLAY or WAYLAND_DISPLAY is set and not empty, and
-// QT_QPA_PLATFORM does not choose a platform without a screen ("offscreen", "minimal").
-// `getenv` returns a variable's value or null, as std::getenv does.
-bool DesktopAvailable(const std::function<const char*(const char*)>& getenv);
 
 }  // namespace brontal

@@ -1,5 +1,6 @@
 // When brontalh shows its usage, and the text it shows.
 #include "htmltool/usage.h"
+#include "platform/usage_window.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ TEST(BrontalhUsageTest, TextStartsWithAnEmptyLineAndEndsEachLineWithCrLf) {
 
 TEST(BrontalhUsageTest, ADesktopNeedsADisplayAndAPlatformWithAScreen) {
   auto with = [](std::map<std::string, std::string> env) {
-    return HtmlReportDesktopAvailable([env](const char* name) -> const char* {
+    return DesktopAvailable([env](const char* name) -> const char* {
       auto found = env.find(name);
       return found == env.end() ? nullptr : found->second.c_str();
     });

@@ -1,6 +1,7 @@
 // The usage window on the offscreen platform: its caption, its text line by line, and that OK
 // closes it; and when a window is shown at all.
 #include "maintenance/frm_maintenance.h"
+#include "platform/usage_window.h"
 
 #include <gtest/gtest.h>
 
