@@ -12,6 +12,7 @@
 #include "store/dbloc.h"
 #include "store/format.h"
 #include "store/program_log.h"
+#include "store/run_error.h"
 #include "store/sql_text.h"
 #include "store/text.h"
 
@@ -20,35 +21,10 @@ namespace {
 
 constexpr std::string_view kPeriodPattern = "dd-mmm-yyyy hh:nn";
 
-// A run-time error with the number the log reports it under.
-class RunError : public std::runtime_error {
- public:
-  RunError(int number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
-  int Number() const { return number_; }
-
- private:
-  int number_;
-};
 
 // Ends the run: its message has been written to the log.
 struct Failed {};
 
-std::pair<int, std::string> Describe(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const db::DbError& e) {
-    return {e.Number(), e.what()};
-  } catch (const RunError& e) {
-    return {e.Number(), e.what()};
-  } catch (const std::system_error& e) {
-    return {75, e.what()};  // path/file access error
-  } catch (const std::invalid_argument& e) {
-    return {5, e.what()};  // invalid procedure call or argument
-  } catch (const std::exception& e) {
-    return {51, e.what()};  // internal error
-  }
-}
 
 // The whole number of a text the way the programs convert one: blanks around it, a sign, digits
 // and decimals rounded half to even. Throws RunError 13 (type mismatch) for anything else and 6
@@ -261,7 +237,7 @@ int HtmlReportRun::Run() {
     } catch (const Failed&) {
       throw;
     } catch (...) {
-      auto [number, description] = Describe(std::current_exception());
+      auto [number, description] = DescribeError(std::current_exception());
       Fail("Aborting due to error " + std::to_string(number) + ": " + description);
     }
   } catch (const Failed&) {

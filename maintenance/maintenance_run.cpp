@@ -16,26 +16,11 @@
 #include "platform/filesystem.h"
 #include "store/dbloc.h"
 #include "store/program_log.h"
+#include "store/run_error.h"
 
 namespace brontal {
 namespace {
 
-// The number and text that the abort line gives for the error being handled.
-std::pair<int, std::string> Describe(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const db::DbError& e) {
-    return {e.Number(), e.what()};
-  } catch (const ParameterError& e) {
-    return {e.Number(), e.what()};
-  } catch (const FsError& e) {
-    return {e.Number(), e.what()};
-  } catch (const std::system_error& e) {
-    return {kFsPathFileAccess, e.what()};
-  } catch (const std::exception& e) {
-    return {51, e.what()};  // internal error
-  }
-}
 
 int Run(std::string_view command_line, MaintenanceServices& services, ProgramLog& log) {
   db::Workspace& workspace = services.engine.DefaultWorkspace();
@@ -80,7 +65,7 @@ int Run(std::string_view command_line, MaintenanceServices& services, ProgramLog
     database->Close();
     workspace.Close();
   } catch (const std::exception&) {
-    auto [number, text] = Describe(std::current_exception());
+    auto [number, text] = DescribeError(std::current_exception());
     log.Line("Aborting due to error " + std::to_string(number) + ": " + text);
     workspace.Close();
     return kMaintenanceAborted;

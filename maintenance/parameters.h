@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/run_error.h"
+
 namespace brontal {
 
 // Error numbers of a command line that gives no four numbers, as the abort line reports them.
@@ -14,15 +16,7 @@ inline constexpr int kOverflow = 6;         // a number too large for a whole nu
 inline constexpr int kTypeMismatch = 13;    // a part that is not a whole number
 
 // A command line that cannot be taken as the four numbers.
-class ParameterError : public std::runtime_error {
- public:
-  ParameterError(int number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
-  int Number() const { return number_; }
-
- private:
-  int number_;
-};
+using ParameterError = RunError;
 
 struct PurgeParameters {
   int dow = 0;     // the weekday whose periods are kept as weeklies, Monday 1 to Sunday 7

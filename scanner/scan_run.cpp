@@ -13,6 +13,7 @@
 #include "platform/db_error.h"
 #include "store/program_log.h"
 #include "scanner/size_dirs.h"
+#include "store/run_error.h"
 #include "store/size_store.h"
 #include "store/text.h"
 
@@ -23,22 +24,6 @@
 namespace brontal {
 namespace {
 
-// The number and text an error handler writes for the error being handled.
-std::pair<int, std::string> Describe(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const db::DbError& e) {
-    return {e.Number(), e.what()};
-  } catch (const FsError& e) {
-    return {e.Number(), e.what()};
-  } catch (const std::system_error& e) {
-    return {kFsPathFileAccess, e.what()};
-  } catch (const std::invalid_argument& e) {
-    return {5, e.what()};  // invalid procedure call or argument
-  } catch (const std::exception& e) {
-    return {51, e.what()};  // internal error
-  }
-}
 
 // Shows a message box and copies its text into the log: an unattended run has nobody to read
 // the box.
@@ -109,7 +94,7 @@ class ScanRun {
   }
 
   void LogError(std::string_view handler, std::exception_ptr error) {
-    auto [number, text] = Describe(error);
+    auto [number, text] = DescribeError(error);
     log_.Raw(ZoneLine().Text(handler).Text(": ").Zone().Number(std::int64_t{number}).Zone().Text(
         text));
   }
