@@ -14,6 +14,7 @@
 #include "platform/database.h"
 #include "platform/datetime.h"
 #include "platform/sqlite_engine.h"
+#include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal::testing {
@@ -60,51 +61,5 @@ inline std::vector<std::string> LogMessages(const std::string& path, std::string
   }
   return lines;
 }
-
-// Another program of the suite holding the database open shared (a viewer idle all day), in a
-// child process, until this object goes.
-class OtherProgram {
- public:
-  explicit OtherProgram(const std::string& path) {
-    int ready[2], stop[2];
-    if (::pipe(ready) != 0 || ::pipe(stop) != 0) std::abort();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(stop[1]);
-      int status = 0;
-      try {
-        auto engine = db::MakeSqliteEngine();
-        auto database = engine->DefaultWorkspace().OpenDatabase(path);
-        char c = 'y';
-        if (::write(ready[1], &c, 1) != 1) status = 3;
-        if (::read(stop[0], &c, 1) < 0) status = 4;
-      } catch (const db::DbError&) {
-        status = 2;
-      }
-      ::_exit(status);
-    }
-    ::close(ready[1]);
-    ::close(stop[0]);
-    stop_ = stop[1];
-    char c = 0;
-    opened_ = ::read(ready[0], &c, 1) == 1 && c == 'y';
-    ::close(ready[0]);
-  }
-  ~OtherProgram() {
-    ::close(stop_);
-    int status;
-    ::waitpid(pid_, &status, 0);
-  }
-  OtherProgram(const OtherProgram&) = delete;
-  OtherProgram& operator=(const OtherProgram&) = delete;
-
-  bool opened() const { return opened_; }
-
- private:
-  pid_t pid_;
-  int stop_;
-  bool opened_ = false;
-};
 
 }  // namespace brontal::testing

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/sqlite_engine.h"
+#include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal::db {
@@ -121,63 +122,19 @@ TEST_F(DatabaseTest, ExclusiveAndSharedOpensExcludeEachOtherInOneProcess) {
   Open(true)->Close();
 }
 
-// Runs a child process that opens the database in `mode` and holds it until told to stop.
-class Holder {
- public:
-  Holder(const std::string& path, bool exclusive) {
-    int ready[2], stop[2];
-    if (::pipe(ready) != 0 || ::pipe(stop) != 0) std::abort();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(stop[1]);  // or the child would wait for itself
-      auto engine = MakeSqliteEngine();
-      int status = 0;
-      try {
-        auto db = engine->DefaultWorkspace().OpenDatabase(path, exclusive);
-        char c = 'y';
-        if (::write(ready[1], &c, 1) != 1) status = 3;
-        if (::read(stop[0], &c, 1) < 0) status = 4;
-      } catch (const DbError&) {
-        char c = 'n';
-        if (::write(ready[1], &c, 1) != 1) status = 3;
-        status = 2;
-      }
-      ::_exit(status);
-    }
-    ::close(ready[1]);
-    ::close(stop[0]);
-    stop_ = stop[1];
-    char c = 0;
-    opened_ = ::read(ready[0], &c, 1) == 1 && c == 'y';
-    ::close(ready[0]);
-  }
-  ~Holder() {
-    ::close(stop_);
-    int status;
-    ::waitpid(pid_, &status, 0);
-  }
-  bool opened() const { return opened_; }
-
- private:
-  pid_t pid_;
-  int stop_;
-  bool opened_ = false;
-};
-
 TEST_F(DatabaseTest, ExclusiveAndSharedOpensExcludeEachOtherAcrossProcesses) {
   {
-    Holder viewer(path_, /*exclusive=*/false);  // a viewer idle all day
+    testing::OtherProgram viewer(path_, /*exclusive=*/false);  // a viewer idle all day
     ASSERT_TRUE(viewer.opened());
     ExpectError(kInUse, [&] { Open(true); });
     auto shared = Open();
     AddDir(*shared, "R", "SERVER1", 10, p1_);
   }
   {
-    Holder maintenance(path_, /*exclusive=*/true);
+    testing::OtherProgram maintenance(path_, /*exclusive=*/true);
     ASSERT_TRUE(maintenance.opened());
     ExpectError(kInUse, [&] { Open(); });
-    Holder second(path_, /*exclusive=*/false);
+    testing::OtherProgram second(path_, /*exclusive=*/false);
     EXPECT_FALSE(second.opened());
   }
   Open(true)->Close();  // both gone: the locks died with them
