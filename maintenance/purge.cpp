@@ -12,34 +12,55 @@ std::string PurgeDateText(DateTime value) {
   return SqlDateText(value, "m/d/yy hh:mm");
 }
 
-void Purge(db::Database& database, std::string_view condition, ProgramLog& log) {
+std::string PurgeEverythingCondition(DateTime now, int days) {
+  return "where pdate < #" + PurgeDateText(now - static_cast<double>(days)) + "#";
+}
+
+std::string PurgeWeeklyCondition(DateTime now, int months) {
+  return PurgeEverythingCondition(now, 31 * months) + " and day(pdate)<>1";
+}
+
+std::string PurgeDailyCondition(DateTime now, int weeks, int dow) {
+  return PurgeEverythingCondition(now, 7 * weeks) + " and weekday(pdate,2)<>" +
+         std::to_string(dow) + " and day(pdate)<>1";
+}
+
+namespace {
+
+// Runs the four deletes of a purge in their order, telling `before_each` each statement first.
+template <typename BeforeEach>
+void RunPurge(db::Database& database, std::string_view condition, BeforeEach before_each) {
   static constexpr std::string_view kTables[] = {"periods", "dirs", "parents", "disks"};
   for (std::string_view table : kTables) {
     const std::string statement =
         "delete * from " + std::string(table) + " " + std::string(condition);
-    log.Line(statement);
+    before_each(statement);
     database.Execute(statement, table == "periods" ? db::kFailOnError : 0);
   }
 }
 
+}  // namespace
+
+void Purge(db::Database& database, std::string_view condition, ProgramLog& log) {
+  RunPurge(database, condition, [&log](const std::string& statement) { log.Line(statement); });
+}
+
+void Purge(db::Database& database, std::string_view condition) {
+  RunPurge(database, condition, [](const std::string&) {});
+}
+
 void PurgeOldPeriods(db::Database& database, const PurgeParameters& parameters, const Clock& clock,
                      ProgramLog& log) {
-  auto before = [&](int days_back) {
-    return "where pdate < #" + PurgeDateText(clock.Now() - static_cast<double>(days_back)) + "#";
-  };
   log.Line("Purging everything prior to " + std::to_string(parameters.days) + " days ago...");
-  Purge(database, before(parameters.days), log);
+  Purge(database, PurgeEverythingCondition(clock.Now(), parameters.days), log);
 
   log.Line("Purging weekly (keep 1st of month) prior to " + std::to_string(parameters.months) +
            " months ago...");
-  Purge(database, before(31 * parameters.months) + " and day(pdate)<>1", log);
+  Purge(database, PurgeWeeklyCondition(clock.Now(), parameters.months), log);
 
   log.Line("Purging daily (keep day " + std::to_string(parameters.dow) + ") prior to " +
            std::to_string(parameters.weeks) + " weeks ago...");
-  Purge(database,
-        before(7 * parameters.weeks) + " and weekday(pdate,2)<>" + std::to_string(parameters.dow) +
-            " and day(pdate)<>1",
-        log);
+  Purge(database, PurgeDailyCondition(clock.Now(), parameters.weeks, parameters.dow), log);
 }
 
 }  // namespace brontal

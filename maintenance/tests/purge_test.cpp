@@ -145,5 +145,16 @@ TEST_F(PurgeTest, LogsEachStatementBeforeItRunsWithSlashLiteralsInAnyLocale) {
   ExpectEveryTableHolds(Expected(p));
 }
 
+TEST_F(PurgeTest, WithoutALogTheSameConditionsDeleteTheSameRows) {
+  const PurgeParameters p{.dow = 3, .weeks = 2, .months = 5, .days = 500};
+  {
+    auto database = engine_->DefaultWorkspace().OpenDatabase(path_);
+    Purge(*database, PurgeEverythingCondition(kNow, p.days));
+    Purge(*database, PurgeWeeklyCondition(kNow, p.months));
+    Purge(*database, PurgeDailyCondition(kNow, p.weeks, p.dow));
+  }
+  ExpectEveryTableHolds(Expected(p));
+}
+
 }  // namespace
 }  // namespace brontal

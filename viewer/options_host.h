@@ -1,0 +1,20 @@
+// What the Options dialog asks of the main window when its changes take effect.
+#pragma once
+
+#include "viewer/tree_list.h"
+
+namespace brontal {
+
+class OptionsHost {
+ public:
+  virtual ~OptionsHost() = default;
+  // Fills the main window's pickers again from the client's periods, chooses P2 by the compare
+  // setting, and shows the tree and list of that pick.
+  virtual void ReloadPeriods() = 0;
+  // Whether the main list has its columns (it has none before the first period is shown).
+  virtual bool ListHasColumns() const = 0;
+  // Sorts the main list by this column and order.
+  virtual void SetListSort(ListSort sort) = 0;
+};
+
+}  // namespace brontal

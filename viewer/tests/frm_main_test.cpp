@@ -1,0 +1,640 @@
+// The main window on a real database file: start-up, tree and list, navigation, periods, copy,
+// popups, splitter, placement; the splash, the About box and the single-instance rule.
+#include "viewer/frmMain/frm_main.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/busy_pointer.h"
+#include "platform/clipboard.h"
+#include "platform/fixed_locale.h"
+#include "platform/linux_file_operations.h"
+#include "platform/linux_filesystem.h"
+#include "platform/message_box.h"
+#include "platform/settings.h"
+#include "platform/shell.h"
+#include "platform/sqlite_engine.h"
+#include "platform/testing/temp_folder.h"
+#include "store/schema.h"
+#include "viewer/client.h"
+#include "viewer/frm_about.h"
+#include "viewer/frm_startup.h"
+#include "viewer/period_pickers.h"
+#include "viewer/single_instance.h"
+#include "viewer/tests/viewer_fixture.h"
+
+namespace brontal {
+namespace {
+
+using testing::kP0;
+using testing::kP1;
+using testing::kP2;
+
+// Everything a main window needs, fakes where the desktop would answer, a real database file.
+struct Viewer {
+  explicit Viewer(bool fill = true) {
+    database_path = folder / "brontal.mdb";
+    CreateBrontalDatabase(*engine, database_path, 3);
+    if (fill) {
+      auto database = engine->DefaultWorkspace().OpenDatabase(database_path);
+      testing::FillViewerFixture(*database);
+      database->Close();
+    }
+    settings.Set("Options", "dbFilename", database_path);
+    // P2 is the second most recent period unless a test says otherwise.
+    settings.Set("Options", "CompareWhen", "1");
+  }
+
+  // A fresh window over the same settings and database, as when the viewer starts again.
+  FrmMain& NewWindow() {
+    window = std::make_unique<FrmMain>(client, OptionsDialogs{questions, open_file, file_system},
+                                       folder.path().string());
+    return *window;
+  }
+
+  template <typename T>
+  T* Find(const char* name) {
+    return window->findChild<T*>(name);
+  }
+  QTreeWidget* Tree() { return Find<QTreeWidget>("t"); }
+  QTreeWidget* List() { return Find<QTreeWidget>("l"); }
+
+  testing::TempFolder folder;
+  std::string database_path;
+  FixedClock clock{DateTime::FromCivil(2026, 12, 7, 9, 30)};
+  std::unique_ptr<db::Engine> engine = db::MakeSqliteEngine({.clock = &clock});
+  MemorySettings settings;
+  FixedLocale locale;
+  RecordingMessageBox messages;
+  RecordingBusyPointer pointer;
+  LinuxFileOperations file_operations;
+  RecordingShell shell;
+  MemoryClipboard clipboard;
+  ScriptedQuestionBox questions;
+  ScriptedOpenFileDialog open_file;
+  LinuxFileSystem file_system;
+  Client client{{*engine, settings, clock, locale, messages, pointer, file_operations, shell,
+                 clipboard,
+                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
+  std::unique_ptr<FrmMain> window;
+};
+
+std::string Key(const QTreeWidgetItem* item) {
+  return item->data(0, FrmMain::kKeyRole).toString().toStdString();
+}
+
+// The rows of a list as "name|change|size1|size2", blanks removed, in display order.
+QStringList Rows(const QTreeWidget& list) {
+  QStringList rows;
+  for (int i = 0; i < list.topLevelItemCount(); ++i) {
+    QStringList cells;
+    for (int column = 0; column < list.columnCount(); ++column) {
+      cells << list.topLevelItem(i)->text(column).trimmed();
+    }
+    rows << cells.join('|');
+  }
+  return rows;
+}
+
+QTreeWidgetItem* RowNamed(const QTreeWidget& list, const QString& name) {
+  for (int i = 0; i < list.topLevelItemCount(); ++i) {
+    if (list.topLevelItem(i)->text(0) == name) return list.topLevelItem(i);
+  }
+  return nullptr;
+}
+
+// Gives a control the focus, whether or not the offscreen window is the active one.
+void Focus(QWidget* widget) {
+  widget->setFocus();
+  if (!widget->hasFocus()) {
+    QFocusEvent event(QEvent::FocusIn, Qt::OtherFocusReason);
+    QApplication::sendEvent(widget, &event);
+  }
+}
+
+// A click on a row as the user makes it: selected, then reported as clicked.
+void ClickRow(QTreeWidget& view, QTreeWidgetItem* item) {
+  view.setCurrentItem(item);
+  emit view.itemClicked(item, 0);
+}
+
+void ClickHeader(QTreeWidget& list, int column) {
+  QHeaderView* header = list.header();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+}
+
+}  // namespace
+
+class FrmMainTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startShowsTreeOfBothPeriodsAndListsRoot() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QVERIFY(viewer.messages.shown.empty());
+    QVERIFY(!viewer.pointer.busy);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      QVERIFY(!(qobject_cast<FrmStartup*>(top) && top->isVisible()));
+    }
+
+    QTreeWidget* tree = viewer.Tree();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QCOMPARE(root->text(0), QString("All"));
+    QCOMPARE(Key(root), std::string("r"));
+    QCOMPARE(root->data(0, FrmMain::kImageRole).toString(), QString("masterroot"));
+    QVERIFY(root->isExpanded());
+    QVERIFY(root->isSelected());
+    QCOMPARE(root->childCount(), 2);
+    QTreeWidgetItem* server1 =
+        root->child(0)->text(0) == "SERVER1" ? root->child(0) : root->child(1);
+    QCOMPARE(Key(server1), std::string("r\\server1"));
+    QCOMPARE(server1->data(0, FrmMain::kImageRole).toString(), QString("cclosed"));
+    QCOMPARE(server1->data(0, FrmMain::kSelectedImageRole).toString(), QString("copen"));
+    QVERIFY(!server1->icon(0).isNull());
+    QCOMPARE(server1->childCount(), 1);
+    QTreeWidgetItem* drive = server1->child(0);
+    QCOMPARE(drive->text(0), QString("C:"));
+    QCOMPARE(drive->data(0, FrmMain::kImageRole).toString(), QString("dclosed"));
+    // New lies in P1 only and Old in P2 only: the tree holds the parents of either period.
+    QStringList directories;
+    for (int i = 0; i < drive->childCount(); ++i) {
+      directories << drive->child(i)->text(0);
+      QCOMPARE(drive->child(i)->data(0, FrmMain::kImageRole).toString(), QString("fclosed"));
+      QCOMPARE(drive->child(i)->data(0, FrmMain::kSelectedImageRole).toString(), QString("fopen"));
+    }
+    directories.sort(Qt::CaseInsensitive);
+    QCOMPARE(directories, QStringList({"New", "Old", "Users", "WINNT"}));
+
+    // The root's list: one row per node with its total, computer icons, sorted by change
+    // descending as the settings' defaults say.
+    QTreeWidget* list = viewer.List();
+    QCOMPARE(window.ListedKey(), std::string("r"));
+    QCOMPARE(window.StatusText(), QString());
+    QCOMPARE(list->headerItem()->text(0), QString("Name"));
+    QCOMPARE(list->headerItem()->text(1), QString("Change MB"));
+    QCOMPARE(list->headerItem()->text(2), QString("Size MB (P1)"));
+    QCOMPARE(list->headerItem()->text(3), QString("Size MB (P2)"));
+    QCOMPARE(Rows(*list), QStringList({"SERVER1|2|1,015|1,013", "SERVER2|0|2,000|2,000"}));
+    QCOMPARE(list->topLevelItem(0)->text(2), QString("          1,015"));
+    QCOMPARE(list->topLevelItem(0)->data(0, FrmMain::kIconRole).toString(), QString("cclosed"));
+    QCOMPARE(window.ListSortState(), (ListSort{1, SortOrder::kDescending}));
+    QCOMPARE(viewer.Find<QComboBox>("p1")->currentIndex(), 0);
+    QCOMPARE(viewer.Find<QComboBox>("p2")->currentIndex(), 1);
+  }
+
+  void nodeListsDrivesAndDirectoriesOfOnePeriod() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QTreeWidget* list = viewer.List();
+
+    window.FindT("R\\SERVER1");
+    QCOMPARE(window.ListedKey(), std::string("r\\server1"));
+    QCOMPARE(window.StatusText(), QString("server1"));
+    QCOMPARE(Rows(*list), QStringList({"C:|2|1,015|1,013"}));
+    QCOMPARE(Key(list->topLevelItem(0)), std::string("r\\server1\\c:"));
+    QCOMPARE(list->topLevelItem(0)->data(0, FrmMain::kIconRole).toString(), QString("dclosed"));
+    QCOMPARE(Key(viewer.Tree()->currentItem()), std::string("r\\server1"));
+
+    window.FindT("r\\server1\\c:");
+    QTreeWidgetItem* added = RowNamed(*list, "New");
+    QTreeWidgetItem* removed = RowNamed(*list, "Old");
+    QVERIFY(added && removed);
+    QCOMPARE(added->data(0, FrmMain::kIconRole).toString(), QString("fclosed"));
+    // Present only in P1: the whole size is growth; only in P2: all of it is lost.
+    QCOMPARE(added->text(1), QString("            10 "));
+    QCOMPARE(added->text(3), QString());
+    QCOMPARE(removed->text(1), QString("            12-"));
+    QCOMPARE(removed->text(2), QString());
+    QVERIFY(RowNamed(*list, "."));
+
+    // A place the tree does not hold changes nothing.
+    window.FindT("r\\server9");
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:"));
+  }
+
+  void bothPickersOnOnePeriodShowNoChange() {
+    Viewer viewer;
+    // First run: "When last looked" is now, which picks the newest period for P2 as well.
+    viewer.settings.Set("Options", "CompareWhen", "0");
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QCOMPARE(viewer.Find<QComboBox>("p2")->currentIndex(), 0);
+    window.FindT("r\\server1\\c:");
+    QTreeWidget* list = viewer.List();
+    QCOMPARE(list->headerItem()->text(3), QString("Size MB (P2)"));
+    QVERIFY(list->topLevelItemCount() >= 4);
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* row = list->topLevelItem(i);
+      QCOMPARE(row->text(1), QString("             0 "));
+      QCOMPARE(row->text(2), row->text(3));
+    }
+  }
+
+  void headerClicksSortSizesDescendingFirst() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QTreeWidget* list = viewer.List();
+
+    ClickHeader(*list, 2);
+    QCOMPARE(window.ListSortState(), (ListSort{2, SortOrder::kDescending}));
+    QCOMPARE(list->topLevelItem(0)->text(0), QString("SERVER2"));
+    ClickHeader(*list, 2);
+    QCOMPARE(window.ListSortState(), (ListSort{2, SortOrder::kAscending}));
+    QCOMPARE(list->topLevelItem(0)->text(0), QString("SERVER1"));
+    ClickHeader(*list, 0);
+    QCOMPARE(window.ListSortState(), (ListSort{0, SortOrder::kAscending}));
+    QCOMPARE(list->topLevelItem(0)->text(0), QString("SERVER1"));
+
+    // Names sort without regard to case: Bob before alice descending.
+    window.FindT("r\\server1\\c:\\users");
+    ClickHeader(*list, 0);
+    QCOMPARE(Rows(*list).first(), QString("Bob|0|4|4"));
+    QCOMPARE(Rows(*list).last(), QString(".|0|1|1"));
+
+    // The Options dialog's sort applies at once.
+    window.SetListSort({0, SortOrder::kAscending});
+    QCOMPARE(Rows(*list).first(), QString(".|0|1|1"));
+  }
+
+  void upOneLevelAndDrillDown() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QTreeWidget* list = viewer.List();
+    QAction* up = viewer.Find<QAction>("up1lvl");
+    QAction* drill = viewer.Find<QAction>("mnuPopupsLDrillDown");
+
+    // At the root there is nothing above: the list is not even rebuilt.
+    const auto pointer_changes = viewer.pointer.changes.size();
+    up->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r"));
+    QCOMPARE(viewer.pointer.changes.size(), pointer_changes);
+
+    window.FindT("r\\server1\\c:");
+    ClickRow(*list, RowNamed(*list, "WINNT"));
+    QCOMPARE(window.CurrentKey(), std::string("r\\server1\\c:\\winnt"));
+    QCOMPARE(window.StatusText(), QString("server1\\c:\\winnt"));
+    drill->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:\\winnt"));
+    QCOMPARE(Key(viewer.Tree()->currentItem()), std::string("r\\server1\\c:\\winnt"));
+
+    // alice holds no recorded directories: she has no tree item to drill into.
+    window.FindT("r\\server1\\c:\\users");
+    ClickRow(*list, RowNamed(*list, "alice"));
+    drill->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:\\users"));
+
+    up->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:"));
+    QCOMPARE(Key(viewer.Tree()->currentItem()), std::string("r\\server1\\c:"));
+    up->trigger();
+    up->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r"));
+  }
+
+  void viewLogFileOnlyForNodes() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QTreeWidget* tree = viewer.Tree();
+    QTreeWidget* list = viewer.List();
+    QAction* list_log = viewer.Find<QAction>("mnuPopupsLViewLogFile");
+    QAction* tree_log = viewer.Find<QAction>("mnuPopupsTViewLogFile");
+    auto list_popup = [&] {
+      emit list->customContextMenuRequested(QPoint(5, 5));
+      viewer.Find<QMenu>("mnuPopupsL")->close();
+      return list_log->isVisible();
+    };
+    auto tree_popup = [&] {
+      emit tree->customContextMenuRequested(QPoint(5, 5));
+      viewer.Find<QMenu>("mnuPopupsT")->close();
+      return tree_log->isVisible();
+    };
+
+    QVERIFY(!tree_popup());  // the root
+    ClickRow(*list, RowNamed(*list, "SERVER1"));
+    QVERIFY(list_popup());
+    list_log->trigger();
+    QCOMPARE(viewer.shell.requests.size(), std::size_t{1});
+    QVERIFY(viewer.shell.requests[0].starts_with("edit "));
+    QVERIFY(viewer.shell.requests[0].ends_with("\\tools\\scan.log"));
+
+    window.FindT("r\\server2");
+    QVERIFY(tree_popup());
+    window.FindT("r\\server2\\d:");
+    QVERIFY(!tree_popup());
+    ClickRow(*list, list->topLevelItem(0));
+    QVERIFY(!list_popup());
+
+    viewer.shell.requests.clear();
+    viewer.Find<QAction>("mnuPopupsLExplore")->trigger();
+    viewer.Find<QAction>("mnuPopupsTOpen")->trigger();
+    QCOMPARE(viewer.shell.requests.size(), std::size_t{2});
+    QVERIFY(viewer.shell.requests[0].starts_with("explore "));
+    QVERIFY(viewer.shell.requests[1].starts_with("open "));
+  }
+
+  void copyTakesTheFocusedControl() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QAction* copy = viewer.Find<QAction>("mnuEditCopy");
+
+    Focus(viewer.List());
+    QCOMPARE(window.FocusControl(), FrmMain::FocusedControl::kList);
+    copy->trigger();
+    QCOMPARE(viewer.clipboard.text, std::string("Name\tChange MB\tSize MB (P1)\tSize MB (P2)\r\n"
+                                                "SERVER1\t2\t1,015\t1,013\r\n"
+                                                "SERVER2\t0\t2,000\t2,000\r\n"));
+
+    Focus(viewer.Find<QComboBox>("p2"));
+    viewer.Find<QAction>("Copy")->trigger();
+    QCOMPARE(viewer.clipboard.text, std::string("29-Nov-2026 02:00"));
+
+    Focus(viewer.Tree());
+    QCOMPARE(window.FocusControl(), FrmMain::FocusedControl::kTree);
+    viewer.clipboard.cleared = false;
+    copy->trigger();
+    QVERIFY(viewer.clipboard.cleared);
+    QCOMPARE(viewer.clipboard.text, std::string());
+  }
+
+  void newPickKeepsTheSelectedPlaces() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QTreeWidget* list = viewer.List();
+    window.FindT("r\\server1\\c:\\users");
+    ClickRow(*list, RowNamed(*list, "alice"));
+
+    QComboBox* p2 = viewer.Find<QComboBox>("p2");
+    p2->setCurrentIndex(2);  // P0, where every size is 1 byte
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:\\users"));
+    QCOMPARE(Key(viewer.Tree()->currentItem()), std::string("r\\server1\\c:\\users"));
+    QCOMPARE(Key(list->currentItem()), std::string("r\\server1\\c:\\users\\alice"));
+    QCOMPARE(RowNamed(*list, "alice")->text(3).trimmed(), QString("0"));
+    QCOMPARE(RowNamed(*list, "alice")->text(1).trimmed(), QString("300"));
+
+    // A place the new pick does not hold is dropped quietly: New lies in P1 only.
+    window.FindT("r\\server1\\c:\\new");
+    QComboBox* p1 = viewer.Find<QComboBox>("p1");
+    p1->setCurrentIndex(1);
+    p2->setCurrentIndex(1);
+    QVERIFY(viewer.messages.shown.empty());
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 1);
+
+    // The Options dialog's reload chooses P2 again by the new setting, without a message, and
+    // rebuilds once: the selections made while the pickers fill are not the user's picks.
+    window.FindT("r\\server1");
+    viewer.settings.Set("Options", "CompareWhen", "5");
+    viewer.pointer.changes.clear();
+    window.ReloadPeriods();
+    QCOMPARE(viewer.pointer.changes, (std::vector<std::string>{"show", "restore"}));
+    QCOMPARE(p1->currentIndex(), 0);
+    QCOMPARE(p2->currentIndex(), 2);
+    QCOMPARE(window.ListedKey(), std::string("r\\server1"));
+    QCOMPARE(Rows(*list), QStringList({"C:|1,015|1,015|0"}));
+    QVERIFY(viewer.messages.shown.empty());
+  }
+
+  void loadPeriodsFillsPickersQuietly() {
+    MemorySettings settings;
+    FixedLocale locale;
+    RecordingMessageBox messages;
+    QComboBox first;
+    QComboBox second;
+    first.addItem("kept");
+    LoadPeriods(first, second, {}, settings, kP1, locale, messages);
+    QCOMPARE(first.count(), 1);  // no periods: the pickers keep what they hold
+
+    int picks_while_loading = 0;
+    int other_picks = 0;
+    for (QComboBox* picker : {&first, &second}) {
+      connect(picker, &QComboBox::currentIndexChanged, picker,
+              [&, picker] { ++(LoadingPeriods(*picker) ? picks_while_loading : other_picks); });
+    }
+    settings.Set("Options", "CompareWhen", "2");  // a week before P1: P2
+    LoadPeriods(first, second, {kP1, kP2, kP0}, settings, kP1, locale, messages);
+    QVERIFY(picks_while_loading > 0);
+    QCOMPARE(other_picks, 0);
+    QVERIFY(!LoadingPeriods(first) && !LoadingPeriods(second));
+    QCOMPARE(first.count(), 3);
+    QCOMPARE(second.itemText(2), QString("22-Nov-2026 02:00"));
+    QCOMPARE(first.currentIndex(), 0);
+    QCOMPARE(second.currentIndex(), 1);
+    QVERIFY(messages.shown.empty());
+  }
+
+  void badCompareSettingLeavesSecondPickerEmpty() {
+    Viewer viewer;
+    viewer.settings.Set("Options", "CompareWhen", "9");
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QCOMPARE(viewer.messages.shown,
+             std::vector<std::string>{"Incorect value for CompareField in LoadPeriods"});
+    QCOMPARE(viewer.Find<QComboBox>("p2")->currentIndex(), -1);
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 0);
+    // The user's pick shows the tree and the root's list.
+    viewer.Find<QComboBox>("p2")->setCurrentIndex(1);
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 1);
+    QCOMPARE(window.ListedKey(), std::string("r"));
+    QCOMPARE(viewer.List()->topLevelItemCount(), 2);
+  }
+
+  void emptyDatabaseHasNothingToView() {
+    Viewer viewer(/*fill=*/false);
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QCOMPARE(viewer.messages.shown,
+             std::vector<std::string>{
+                 "There is nothing to view yet.  The Brontal server components must be "
+                 "installed, configured, scheduled and have been run before directory sizes can "
+                 "be analysed.  "});
+    QCOMPARE(viewer.messages.icons, std::vector<MessageIcon>{MessageIcon::kInformation});
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 0);
+    QVERIFY(!window.ListHasColumns());
+    // Nothing to copy, nothing to go up to.
+    viewer.Find<QAction>("mnuEditCopy")->trigger();
+    QCOMPARE(viewer.clipboard.text, std::string());
+    viewer.Find<QAction>("up1lvl")->trigger();
+    QCOMPARE(window.ListedKey(), std::string());
+  }
+
+  void startTakesDbLocAndEndsWithoutDatabase() {
+    Viewer viewer;
+    // dbloc.txt beside the program names the database; the setting follows it.
+    viewer.settings.Set("Options", "dbFilename", viewer.folder / "gone.mdb");
+    std::ofstream(viewer.folder / "dbloc.txt") << viewer.database_path << "\r\nsecond line\r\n";
+    QVERIFY(viewer.NewWindow().Start());
+    QCOMPARE(viewer.settings.Get("Options", "dbFilename", ""), viewer.database_path);
+    viewer.window->close();
+
+    // No file where the settings point: the Options dialog asks, and a Cancel ends the viewer.
+    std::filesystem::remove(viewer.folder / "dbloc.txt");
+    viewer.settings.Set("Options", "dbFilename", viewer.folder / "gone.mdb");
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(!window.Start());
+    QCOMPARE(viewer.questions.asked.size(), std::size_t{1});
+    QVERIFY(!window.isVisible());
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 0);
+  }
+
+  void splitterStaysClearOfBothSides() {
+    Viewer viewer;
+    viewer.settings.Set("frmMain", "picResizerLeft", "3000");
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QCOMPARE(window.SplitterLeft(), 3000);
+
+    const int inner = viewer.Find<QSplitter>("picResizer")->width() * kTwipsPerPixel;
+    QVERIFY(!window.SetSplitterLeft(300));
+    QVERIFY(window.SetSplitterLeft(315));
+    QCOMPARE(window.SplitterLeft(), 315);
+    QVERIFY(!window.SetSplitterLeft(inner - 300));
+    QVERIFY(window.SetSplitterLeft(inner - 315));
+
+    // Dragging beyond the limits stops at them.
+    QSplitter* splitter = viewer.Find<QSplitter>("picResizer");
+    splitter->setSizes({0, inner / kTwipsPerPixel});
+    QVERIFY(SplitterAccepts(window.SplitterLeft(), inner));
+    splitter->setSizes({inner / kTwipsPerPixel, 0});
+    QVERIFY(SplitterAccepts(window.SplitterLeft(), inner));
+  }
+
+  void shutdownSavesPlacementAndLastLooked() {
+    Viewer viewer;
+    {
+      FrmMain& window = viewer.NewWindow();
+      QVERIFY(window.Start());
+      window.setGeometry(100, 120, 500, 300);
+      QVERIFY(window.SetSplitterLeft(2250));
+      window.close();
+    }
+    QCOMPARE(viewer.settings.Get("frmMain", "WindowLeft", ""), std::string("1500"));
+    QCOMPARE(viewer.settings.Get("frmMain", "WindowWidth", ""), std::string("7500"));
+    QCOMPARE(viewer.settings.Get("frmMain", "picResizerLeft", ""), std::string("2250"));
+    QCOMPARE(viewer.settings.Get("Usage", "LastLooked1", ""), std::string("07-Dec-2026 09:30"));
+    QVERIFY(!viewer.client.IsOpen());
+
+    // Closed maximized: the next start is maximized and restores to the same normal place.
+    {
+      FrmMain& window = viewer.NewWindow();
+      QVERIFY(window.Start());
+      QCOMPARE(window.normalGeometry(), QRect(100, 120, 500, 300));
+      window.showMaximized();
+      window.close();
+    }
+    QCOMPARE(viewer.settings.Get("frmMain", "WindowState", ""), std::string("2"));
+    QCOMPARE(viewer.settings.Get("frmMain", "WindowLeft", ""), std::string("1500"));
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QVERIFY(window.windowState() & Qt::WindowMaximized);
+    QCOMPARE(window.normalGeometry(), QRect(100, 120, 500, 300));
+  }
+
+  void laterWindowsArePresentButDisabled() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    for (const char* name : {"mnuFilePrint", "mnuToolsGraph", "mnuToolsChartFreeDiskSpace", "Print",
+                             "Graph", "piedisk", "mnuPopupsTGraph", "mnuPopupsLGraph"}) {
+      QAction* action = viewer.Find<QAction>(name);
+      QVERIFY2(action && !action->isEnabled(), name);
+    }
+    QCOMPARE(viewer.Find<QAction>("up1lvl")->toolTip(), QString("Up One Level"));
+    QCOMPARE(viewer.Find<QAction>("piedisk")->toolTip(), QString("Chart Disk Space"));
+    for (QAction* menu : window.menuBar()->actions()) {
+      QVERIFY(menu->text() != "&Popups");
+    }
+
+    // Help's addresses go to the shell.
+    viewer.Find<QAction>("mnuHelpHttp")->trigger();
+    viewer.Find<QAction>("mnuHelpMailto")->trigger();
+    QCOMPARE(viewer.shell.requests.size(), std::size_t{2});
+    QVERIFY(viewer.shell.requests[1].starts_with("url mailto:"));
+  }
+
+  void splashAndAboutBox() {
+    Viewer viewer;
+    FrmStartup splash(viewer.client);
+    splash.show();
+    QCOMPARE(splash.findChild<QLabel*>("lblVersion")->text(), QString("Version 1.3.910"));
+    emit splash.findChild<QLabel*>("lblWeb")->linkActivated("address");
+    QCOMPARE(viewer.shell.requests, std::vector<std::string>{"url " + WebPageAddress()});
+    QTest::mouseClick(&splash, Qt::LeftButton);
+    QVERIFY(!splash.isVisible());
+
+    FrmAbout about(viewer.client);
+    QCOMPARE(about.windowTitle(), QString("About Brontal"));
+    QCOMPARE(about.findChild<QLabel*>("lblVersion")->text(), QString("Version 1.3.910"));
+    emit about.findChild<QLabel*>("lblMail")->linkActivated("address");
+    QCOMPARE(viewer.shell.requests.back(), "url " + MailAddress());
+    QTimer::singleShot(0, &about, [&] { about.findChild<QPushButton*>("cmdOK")->click(); });
+    QCOMPARE(about.exec(), int(QDialog::Accepted));
+  }
+
+  void secondCopyBringsTheFirstForward() {
+    const QString name =
+        SingleInstanceName() + "-test-" + QString::number(QCoreApplication::applicationPid());
+    MemorySettings settings;
+    QWidget first_window;
+    first_window.showMinimized();
+    QVERIFY(first_window.isMinimized());
+    SingleInstance first(name);
+    QVERIFY(!first.ActivatePreviousInstanceIfThereIsOne(first_window, settings));
+    QVERIFY(first.IsListening());
+    QCOMPARE(settings.Get("Options", "FirstInstance", ""), std::to_string(first_window.winId()));
+
+    QSignalSpy activated(&first, &SingleInstance::Activated);
+    QWidget second_window;
+    MemorySettings second_settings;
+    SingleInstance second(name);
+    QVERIFY(second.ActivatePreviousInstanceIfThereIsOne(second_window, second_settings));
+    QVERIFY(!second.IsListening());
+    QVERIFY(!second_window.isVisible());
+    QCOMPARE(second_settings.Get("Options", "FirstInstance", "none"), std::string("none"));
+    QTRY_COMPARE(activated.count(), 1);
+    QVERIFY(!first_window.isMinimized());
+  }
+
+  void socketOfACrashedCopyIsTakenOver() {
+    const QString name =
+        SingleInstanceName() + "-stale-" + QString::number(QCoreApplication::applicationPid());
+    // What a crashed copy leaves: a name in the folder that nobody answers under.
+    QFile stale(QDir::tempPath() + "/" + name);
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    MemorySettings settings;
+    QWidget window;
+    SingleInstance instance(name);
+    QVERIFY(!instance.ActivatePreviousInstanceIfThereIsOne(window, settings));
+    QVERIFY(instance.IsListening());
+  }
+};
+
+}  // namespace brontal
+
+QTEST_MAIN(brontal::FrmMainTest)
+#include "frm_main_test.moc"

@@ -1,0 +1,135 @@
+// A small size database as the scanner leaves it, for the viewer's tests: two servers, three
+// periods, Dirs with their Parents rows, Disks, and Todo rows with log files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/database.h"
+#include "platform/sqlite_engine.h"
+#include "platform/testing/temp_folder.h"
+#include "store/schema.h"
+#include "store/text.h"
+
+namespace brontal::testing {
+
+inline constexpr std::int64_t kMB = 1024 * 1024;
+// P1 is the newest period, P2 a week older, P0 a week older still.
+inline const DateTime kP1 = DateTime::FromCivil(2026, 12, 6, 2);
+inline const DateTime kP2 = DateTime::FromCivil(2026, 11, 29, 2);
+inline const DateTime kP0 = DateTime::FromCivil(2026, 11, 22, 2);
+
+// Appends one Dirs row.
+inline void AddDirRow(db::Database& database, std::string_view parent, std::string_view dir,
+                      std::int64_t size, DateTime pdate) {
+  auto dirs = database.OpenRecordset("Dirs", db::RecordsetType::kTable);
+  dirs->AddNew();
+  dirs->SetField("DirParent", parent);
+  dirs->SetField("Dir", dir);
+  dirs->SetField("Brontal", size);
+  dirs->SetField("pdate", pdate);
+  dirs->Update();
+  dirs->Close();
+}
+
+// Fills an empty database made by CreateBrontalDatabase. Every directory of a period gets its
+// Parents row, as the scanner writes them.
+inline void FillViewerFixture(db::Database& database) {
+  // (parent, dir, megabytes in P1, in P2); -1 for no row in that period. P0 holds every row
+  // with 1 byte.
+  const std::vector<std::tuple<std::string, std::string, int, int>> rows = {
+      {"R", "SERVER1", 1015, 1013},
+      {"R", "SERVER2", 2000, 2000},
+      {"R\\SERVER1", "C:", 1015, 1013},
+      {"R\\SERVER1\\C:", ".", 10, 10},
+      {"R\\SERVER1\\C:", "WINNT", 600, 600},
+      {"R\\SERVER1\\C:\\WINNT", ".", 600, 600},
+      {"R\\SERVER1\\C:", "Users", 305, 301},
+      {"R\\SERVER1\\C:\\Users", ".", 1, 1},
+      {"R\\SERVER1\\C:\\Users", "alice", 300, 296},
+      {"R\\SERVER1\\C:\\Users", "Bob", 4, 4},
+      {"R\\SERVER1\\C:", "New", 10, -1},
+      {"R\\SERVER1\\C:\\New", ".", 10, -1},
+      {"R\\SERVER1\\C:", "Old", -1, 12},
+      {"R\\SERVER1\\C:\\Old", ".", -1, 12},
+      {"R\\SERVER2", "D:", 2000, 2000},
+      {"R\\SERVER2\\D:", ".", 2000, 2000},
+  };
+  std::vector<std::pair<std::string, DateTime>> parents;
+  auto add = [&](const std::string& parent, const std::string& dir, std::int64_t size,
+                 DateTime pdate) {
+    AddDirRow(database, parent, dir, size, pdate);
+    std::pair<std::string, DateTime> parent_row{parent, pdate};
+    for (const auto& known : parents)
+      if (known == parent_row) return;
+    parents.push_back(parent_row);
+  };
+  for (const auto& [parent, dir, mb1, mb2] : rows) {
+    if (mb1 >= 0) add(parent, dir, mb1 * kMB, kP1);
+    if (mb2 >= 0) add(parent, dir, mb2 * kMB, kP2);
+    add(parent, dir, 1, kP0);
+  }
+  // The scanner writes no Parents row "R": the root is the viewer's own.
+  for (const auto& [parent, pdate] : parents) {
+    if (parent == "R") continue;
+    database.Execute("insert into Parents (DirParent, pdate) values (\"" + parent + "\", #" +
+                     std::to_string(pdate.Month()) + "/" + std::to_string(pdate.Day()) + "/" +
+                     std::to_string(pdate.Year()) + " " + std::to_string(pdate.Hour()) + ":00#)");
+  }
+  for (DateTime pdate : {kP0, kP2, kP1}) {
+    auto periods = database.OpenRecordset("Periods", db::RecordsetType::kTable);
+    periods->AddNew();
+    periods->SetField("pdate", pdate);
+    periods->Update();
+    periods->Close();
+    auto disks = database.OpenRecordset("Disks", db::RecordsetType::kTable);
+    for (auto [parent, dir, free_mb, total_mb] :
+         {std::tuple{"R\\SERVER1", "C:", 3000, 4096}, std::tuple{"R\\SERVER2", "D:", 1000, 3072}}) {
+      disks->AddNew();
+      disks->SetField("DiskParent", parent);
+      disks->SetField("Disk", dir);
+      disks->SetField("DiskFree", std::int64_t{free_mb} * kMB);
+      disks->SetField("DiskSize", std::int64_t{total_mb} * kMB);
+      disks->SetField("pdate", pdate);
+      disks->Update();
+    }
+    disks->Close();
+  }
+  auto todo = database.OpenRecordset("Todo", db::RecordsetType::kTable);
+  for (auto [node, levels, log] : {std::tuple{"SERVER1", -1, "C:\\tools\\scan.log"},
+                                   std::tuple{"SERVER2", 5, "D:\\brontal\\brontals.log"}}) {
+    todo->AddNew();
+    todo->SetField("Nodename", node);
+    todo->SetField("DirParent", "R");
+    todo->SetField("Levels", levels);
+    todo->SetField("LogFile", log);
+    todo->Update();
+  }
+  todo->Close();
+}
+
+// The fixture in a database file of its own temporary folder, opened shared in the default
+// workspace of an engine whose clock says 7 December 2026 09:30. The file goes with the object.
+struct ViewerDatabase {
+  ViewerDatabase() {
+    CreateBrontalDatabase(*engine, path, 3);
+    database = engine->DefaultWorkspace().OpenDatabase(path);
+    FillViewerFixture(*database);
+  }
+  ~ViewerDatabase() {
+    if (database) database->Close();
+  }
+
+  FixedClock clock{DateTime::FromCivil(2026, 12, 7, 9, 30)};
+  std::unique_ptr<db::Engine> engine = db::MakeSqliteEngine({.clock = &clock});
+  TempFolder folder;
+  std::string path = folder / "brontal.mdb";
+  std::unique_ptr<db::Database> database;
+};
+
+}  // namespace brontal::testing

@@ -1,0 +1,203 @@
+// The main window's tree and list as plain rows: the queries, the hanging of tree items, the
+// size and change cells, and the rules for sorting and laying out the list.
+#include "viewer/tree_list.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "store/format.h"
+#include "store/sql_text.h"
+#include "store/text.h"
+#include "viewer/client.h"
+#include "viewer/periods.h"
+
+namespace brontal {
+namespace {
+
+constexpr std::string_view kSqlPeriodPattern = "m/d/yy h:m:s";
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether a comes before b as text, ASCII letters compared without regard to case.
+bool TextBefore(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
+  });
+}
+
+// The nearest ancestor of `key` among the keys already placed; the root at least.
+std::string NearestPlacedAncestor(std::string key, const std::unordered_set<std::string>& placed) {
+  while (key != kRootKey && !placed.contains(key)) {
+    const std::size_t last = key.rfind('\\');
+    if (last == std::string::npos) return std::string(kRootKey);
+    key.erase(last);
+  }
+  return key;
+}
+
+DateTime CutToMinute(DateTime value) {
+  return DateTime::FromSeconds(value.Seconds() - value.Second());
+}
+
+}  // namespace
+
+std::string ImageKey(int backslashes, bool open) {
+  const char* state = open ? "open" : "closed";
+  if (backslashes <= 0) return "masterroot";
+  if (backslashes == 1) return std::string("c") + state;
+  if (backslashes == 2) return std::string("d") + state;
+  return std::string("f") + state;
+}
+
+std::string IconKey(std::string_view key, std::string_view state) {
+  const int backslashes = CountOccurrences(key, "\\");
+  const char* kind = backslashes == 1 ? "c" : backslashes == 2 ? "d" : "f";
+  return kind + std::string(state);
+}
+
+std::string TreeQuery(DateTime period1, DateTime period2) {
+  return "select distinct Parents.DirParent from Parents where"
+         " Parents.pdate=#" +
+         SqlDateText(period1, kSqlPeriodPattern) + "#" + " or Parents.pdate=#" +
+         SqlDateText(period2, kSqlPeriodPattern) + "#" + " order by Parents.dirparent";
+}
+
+std::vector<TreeItem> TreeAllParents(db::Database& database, DateTime period1, DateTime period2) {
+  auto parents = database.OpenRecordset(TreeQuery(period1, period2), db::RecordsetType::kSnapshot);
+  std::vector<TreeItem> items;
+  std::unordered_set<std::string> placed = {std::string(kRootKey)};
+  for (; !parents->Eof(); parents->MoveNext()) {
+    const db::Value value = parents->Field("dirparent");
+    if (value.IsNull()) continue;
+    const std::string path = value.AsText();
+    TreeItem item;
+    item.backslashes = CountOccurrences(path, "\\");
+    item.key = LowerCase(path);
+    // The root is the viewer's own item, and a key can name only one item.
+    if (item.backslashes == 0 || placed.contains(item.key)) continue;
+    item.text = LastPathPart(path);
+    item.parent_key = NearestPlacedAncestor(ParentPath(item.key), placed);
+    placed.insert(item.key);
+    items.push_back(std::move(item));
+  }
+  parents->Close();
+  return items;
+}
+
+std::array<ListColumn, 4> ListColumns(std::string_view period1_text,
+                                      std::string_view period2_text) {
+  std::string key2 = std::string(period2_text) + "p";
+  if (period1_text == period2_text) key2 += "2";
+  return {ListColumn{"Name", "name"}, ListColumn{"Change MB", "change"},
+          ListColumn{"Size MB (P1)", std::string(period1_text) + "p"},
+          ListColumn{"Size MB (P2)", std::move(key2)}};
+}
+
+std::string ListQuery(std::string_view key, DateTime period1, DateTime period2) {
+  return "select Dir, Brontal, pdate from Dirs"
+         " where DirParent=\"" +
+         SqlText(key) + "\"" + " and (pdate=#" + SqlDateText(period1, kSqlPeriodPattern) + "#" +
+         " or pdate=#" + SqlDateText(period2, kSqlPeriodPattern) + "#)" +
+         " order by dir asc, pdate desc;";
+}
+
+std::string RightJustify(std::string_view text) {
+  const std::size_t length = CharacterCount(text);
+  const auto width = static_cast<std::size_t>(kCellWidth);
+  std::string cell;
+  if (length < width) cell.assign(width - length, ' ');
+  cell += text;
+  return cell;
+}
+
+std::string SizeCell(std::int64_t bytes, const Locale& locale) {
+  return RightJustify(FormatNumber(ToMegabytes(bytes), "#,##0", locale));
+}
+
+std::string ChangeCell(std::string_view size1_cell, std::string_view size2_cell,
+                       const Locale& locale) {
+  const double change = ToCurrency(size1_cell, locale) - ToCurrency(size2_cell, locale);
+  return RightJustify(FormatNumber(change, kChangeFormat, locale));
+}
+
+std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
+                           std::string_view period1_text, std::string_view period2_text,
+                           const Locale& locale, const std::function<void(int counter)>& progress) {
+  const std::optional<DateTime> period1 = ParsePeriodText(period1_text, locale);
+  const std::optional<DateTime> period2 = ParsePeriodText(period2_text, locale);
+  if (!period1 || !period2) throw db::DbError(db::kTypeMismatch, "Type mismatch");
+
+  auto result =
+      database.OpenRecordset(ListQuery(key, *period1, *period2), db::RecordsetType::kSnapshot);
+  std::vector<ListRow> rows;
+  if (result->Eof() && result->Bof()) {
+    result->Close();
+    return rows;
+  }
+
+  const bool same = period1_text == period2_text;
+  std::unordered_map<std::string, std::size_t> row_of_key;
+  int counter = 1;
+  for (; !result->Eof(); result->MoveNext()) {
+    ++counter;
+    if (counter % 100 == 0 && progress) progress(counter / 2);
+    const std::string name = result->Field("dir").TextOr();
+    const db::Value size = result->Field("brontal");
+    const std::string size_text = size.IsNull() ? "" : SizeCell(size.AsInt64(), locale);
+    const DateTime period = CutToMinute(result->Field("pdate").AsDate());
+
+    // The child's second period finds the row its first period made.
+    std::string row_key = LowerCase(std::string(key) + "\\" + name);
+    auto [found, added] = row_of_key.try_emplace(row_key, rows.size());
+    if (added) {
+      ListRow row;
+      row.icon = IconKey(row_key, "closed");
+      row.key = std::move(row_key);
+      row.cells[0] = name;
+      rows.push_back(std::move(row));
+    }
+    ListRow& row = rows[found->second];
+    // The cells are matched by period rather than by the pickers' texts, so that a text in
+    // another letter case still finds its column.
+    if (period == *period1) row.cells[2] = size_text;
+    if (same) ++counter;
+    if (period == *period2) row.cells[3] = size_text;
+  }
+  if (progress) progress(counter);
+  result->Close();
+
+  for (ListRow& row : rows) row.cells[1] = ChangeCell(row.cells[2], row.cells[3], locale);
+  return rows;
+}
+
+ListSort SortAfterHeaderClick(ListSort current, int clicked, std::string_view caption) {
+  if (clicked == current.column) {
+    current.order =
+        current.order == SortOrder::kAscending ? SortOrder::kDescending : SortOrder::kAscending;
+    return current;
+  }
+  // Numbers are wanted biggest first; names from A.
+  const bool numeric = caption.starts_with("Change") || caption.starts_with("Size");
+  return ListSort{clicked, numeric ? SortOrder::kDescending : SortOrder::kAscending};
+}
+
+bool ListRowBefore(const ListRow& a, const ListRow& b, ListSort sort) {
+  if (sort.column < 0 || sort.column >= static_cast<int>(a.cells.size())) return false;
+  const auto column = static_cast<std::size_t>(sort.column);
+  if (sort.order == SortOrder::kAscending) return TextBefore(a.cells[column], b.cells[column]);
+  return TextBefore(b.cells[column], a.cells[column]);
+}
+
+bool SplitterAccepts(int left, int inner_width) {
+  constexpr int kMargin = 300;
+  return left > kMargin && left < inner_width - kMargin;
+}
+
+int ListColumnWidth(int list_width, int columns) {
+  if (columns <= 0) return 0;
+  return std::max(0, (list_width - 303 * (columns + 1)) / columns);
+}
+
+}  // namespace brontal
