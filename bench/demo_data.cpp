@@ -581,6 +581,7 @@ void BuildBackupServer(NodeModel& m, Dice& dice, int budget,
   int e = m.Drive("E:", Patched(0), dice.Key());
   int backups = m.Add(e, "Backups", Patched(0), dice.Key());
   for (const std::string& peer : peers) {
+    if (peer == m.name()) continue;
     m.Add(backups, peer, Steady(dice.Spread(50, 800) * kGiB, dice.Between(0.05, 0.3)), dice.Key());
   }
   const int width = std::max(4, static_cast<int>(std::to_string(budget).size()));
@@ -591,6 +592,8 @@ void BuildBackupServer(NodeModel& m, Dice& dice, int budget,
 }
 
 enum class Role { kFile, kMail, kWeb, kBuild, kBackup };
+// BUILDSRV, the first build server, whose D: fills up.
+constexpr int kFillingNode = 3;
 
 // FILESRV1, MAILSRV, WEBSRV, BUILDSRV, BACKUP01, then FILESRV2, MAILSRV2 and so on.
 std::string NodeName(Role role, int number) {
@@ -646,7 +649,7 @@ std::vector<NodeModel> BuildNodes(const DemoOptions& options, int end_year) {
         BuildWebServer(m, dice, options.dirs);
         break;
       case Role::kBuild:
-        BuildBuildServer(m, dice, options.dirs, options.days, i == 3);
+        BuildBuildServer(m, dice, options.dirs, options.days, i == kFillingNode);
         break;
       case Role::kBackup:
         BuildBackupServer(m, dice, options.dirs, names);
@@ -978,7 +981,7 @@ int Run(const DemoOptions& options) {
   std::vector<std::vector<std::int64_t>> disk_sizes;
   std::int64_t rows_a_day = 0;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    disk_sizes.push_back(DiskSizes(nodes[i], options.days, first_period, i == 3));
+    disk_sizes.push_back(DiskSizes(nodes[i], options.days, first_period, i == kFillingNode));
     rows_a_day += nodes[i].rows();
   }
   std::fprintf(stderr, "brontal-demo: %d nodes, about %lld Dirs rows a day, %d days to %s%s\n",

@@ -30,6 +30,7 @@
 #include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/sqlite_engine.h"
+#include "platform/testing/private_config_home.h"
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"
 #include "viewer/client.h"
@@ -636,5 +637,11 @@ class FrmMainTest : public QObject {
 
 }  // namespace brontal
 
-QTEST_MAIN(brontal::FrmMainTest)
+// The test's own configuration folder, made before the application reads it.
+int main(int argc, char** argv) {
+  brontal::testing::PrivateConfigHome config_home;
+  QApplication application(argc, argv);
+  brontal::FrmMainTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "frm_main_test.moc"

@@ -23,6 +23,7 @@
 #include "platform/fixed_locale.h"
 #include "platform/linux_file_operations.h"
 #include "platform/linux_filesystem.h"
+#include "platform/testing/private_config_home.h"
 #include "platform/open_file_dialog.h"
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
@@ -365,5 +366,11 @@ class FrmOptionsTest : public QObject {
 
 }  // namespace brontal
 
-QTEST_MAIN(brontal::FrmOptionsTest)
+// The test's own configuration folder, made before the application reads it.
+int main(int argc, char** argv) {
+  brontal::testing::PrivateConfigHome config_home;
+  QApplication application(argc, argv);
+  brontal::FrmOptionsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "frm_options_test.moc"

@@ -6,9 +6,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 #include <deque>
+#include <filesystem>
 #include <functional>
 
 #include "platform/testing/temp_folder.h"
@@ -34,6 +36,16 @@ class ModalScript {
   std::deque<std::function<bool(QWidget*)>> steps_;
   QTimer timer_;
 };
+
+// Types `name` into the name field of the dialog shown in `folder`, as a user does. selectFile
+// would not do: Qt leaves the name field alone while it has the focus, which it has once the
+// dialog is active.
+void Choose(QFileDialog* dialog, const std::filesystem::path& folder, const QString& name) {
+  dialog->setDirectory(QString::fromStdString(folder.string()));
+  auto* name_field = dialog->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(name_field, nullptr);
+  name_field->setText(name);
+}
 
 const SaveFileRequest kHtmlRequest{.title = "Print to HTML file...",
                                    .filter = "HTML (*.htm;*.html)|*.htm;*.html",
@@ -62,7 +74,7 @@ TEST(PrintingSaveFileDialogTest, ShowsTheRequestAndAddsTheDefaultExtension) {
     seen_title = dialog->windowTitle();
     seen_suffix = dialog->defaultSuffix();
     seen_filters = dialog->nameFilters();
-    dialog->selectFile(QString::fromStdString(folder / "report"));
+    Choose(dialog, folder.path(), "report");
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
     return true;
   }});
@@ -92,7 +104,7 @@ TEST(PrintingSaveFileDialogTest, AMissingFolderIsRefusedAndTheDialogAsksAgain) {
   ModalScript script({[&](QWidget* top) {
                         auto* dialog = qobject_cast<QFileDialog*>(top);
                         if (!dialog) return false;
-                        dialog->selectFile(QString::fromStdString(folder / "missing/x.htm"));
+                        Choose(dialog, folder.path(), "missing/x.htm");
                         static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
                         return true;
                       },
@@ -106,7 +118,7 @@ TEST(PrintingSaveFileDialogTest, AMissingFolderIsRefusedAndTheDialogAsksAgain) {
                       [&](QWidget* top) {
                         auto* dialog = qobject_cast<QFileDialog*>(top);
                         if (!dialog) return false;
-                        dialog->selectFile(QString::fromStdString(folder / "x.htm"));
+                        Choose(dialog, folder.path(), "x.htm");
                         static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
                         return true;
                       }});
