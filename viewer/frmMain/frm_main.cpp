@@ -68,6 +68,13 @@ std::optional<int> WholeNumber(const std::string& text) {
   return value;
 }
 
+// A number cell as the list shows it: without the blanks that right-justify it for sorting,
+// which a proportional font would turn into an elided cell in a narrow column. The column
+// aligns it to the right, and the trailing blank or minus sign stays.
+QString CellText(std::string_view cell) {
+  return FromUtf8(cell.substr(std::min(cell.find_first_not_of(' '), cell.size())));
+}
+
 // A row of the list. It keeps the row as MakeL gave it, so that sorting compares the row's
 // texts exactly as ListRowBefore does.
 class ListItem : public QTreeWidgetItem {
@@ -538,8 +545,8 @@ void FrmMain::MakeL(const std::string& key) {
     auto* item = new ListItem(std::move(row));
     const ListRow& kept = item->row();
     item->setText(0, FromUtf8(kept.cells[0]));
-    item->setText(2, FromUtf8(kept.cells[2]));
-    item->setText(3, FromUtf8(kept.cells[3]));
+    item->setText(2, CellText(kept.cells[2]));
+    item->setText(3, CellText(kept.cells[3]));
     for (int column = 1; column < 4; ++column) {
       item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -556,7 +563,7 @@ void FrmMain::MakeL(const std::string& key) {
 
   SetStatus("Calculating change...");
   for (QTreeWidgetItem* item : items) {
-    item->setText(1, FromUtf8(static_cast<ListItem*>(item)->row().cells[1]));
+    item->setText(1, CellText(static_cast<ListItem*>(item)->row().cells[1]));
   }
   SetStatus("Sorting...");
   SortList();
