@@ -150,9 +150,12 @@ TEST_F(DemoDataTest, WritesADayOfConsistentScansPerPeriod) {
 TEST_F(DemoDataTest, FastPathWritesTheSameRowsAsTheStore) {
   const std::string through_store = folder_ / "store.mdb", fast = folder_ / "fast.mdb";
   const std::string other_seed = folder_ / "other.mdb";
-  ASSERT_EQ(Demo(With({through_store}, tiny_)).status, 0);
-  ASSERT_EQ(Demo(With({fast, "--fast"}, tiny_)).status, 0);
-  ASSERT_EQ(Demo(With({other_seed, "--seed", "2", "--fast"}, tiny_)).status, 0);
+  // Long enough for the fast path to commit a month and then the days after it.
+  const std::vector<std::string> five_weeks = {"--nodes", "2",  "--dirs", "20",
+                                               "--days",  "35", "--end",  "2026-03-10"};
+  ASSERT_EQ(Demo(With({through_store}, five_weeks)).status, 0);
+  ASSERT_EQ(Demo(With({fast, "--fast"}, five_weeks)).status, 0);
+  ASSERT_EQ(Demo(With({other_seed, "--seed", "2", "--fast"}, five_weeks)).status, 0);
   for (const char* sql :
        {"select DirParent, Dir, Brontal, pdate from Dirs", "select DirParent, pdate from Parents",
         "select DiskParent, Disk, DiskFree, DiskSize, pdate from Disks",
