@@ -11,7 +11,9 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QMessageBox::Icon QtIcon(MessageIcon icon) {
+}  // namespace
+
+QMessageBox::Icon QtMessageIcon(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::kInformation:
       return QMessageBox::Information;
@@ -25,14 +27,12 @@ QMessageBox::Icon QtIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-}  // namespace
-
 void QtMessageBox::Show(std::string_view text, std::string_view title) {
   Show(text, title, MessageIcon::kNone);
 }
 
 void QtMessageBox::Show(std::string_view text, std::string_view title, MessageIcon icon) {
-  QMessageBox box(QtIcon(icon), FromUtf8(title), FromUtf8(text), QMessageBox::Ok, parent_);
+  QMessageBox box(QtMessageIcon(icon), FromUtf8(title), FromUtf8(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 

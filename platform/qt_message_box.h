@@ -2,6 +2,7 @@
 // program creates before using them.
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 #include <string_view>
 
@@ -9,6 +10,9 @@
 #include "platform/message_box.h"
 
 namespace brontal {
+
+// Qt's icon for a message box icon.
+QMessageBox::Icon QtMessageIcon(MessageIcon icon);
 
 // A modal QMessageBox with an OK button, centred on `parent` (on the screen when null, which
 // must then outlive the box object).

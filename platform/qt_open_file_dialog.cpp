@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <stdexcept>
 
+#include "platform/qt_file_filters.h"
+
 namespace brontal {
 namespace {
 
@@ -14,25 +16,8 @@ QString ToQt(std::string_view text) {
 
 }  // namespace
 
-QStringList QtOpenNameFilters(std::string_view filter) {
-  QStringList parts = ToQt(filter).split('|');
-  if (filter.empty() || parts.size() % 2 != 0) {
-    throw std::invalid_argument("Invalid filter \"" + std::string(filter) + "\"");
-  }
-  QStringList filters;
-  for (qsizetype i = 0; i < parts.size(); i += 2) {
-    // Qt reads the patterns from the last parentheses, separated by blanks, not by ";": the
-    // description's own "(*.mdb)" is replaced by the pattern part.
-    QString label = parts[i];
-    qsizetype open = label.lastIndexOf('(');
-    if (open > 0 && label.endsWith(')')) label.truncate(open);
-    filters << label.trimmed() + " (" + parts[i + 1].split(';', Qt::SkipEmptyParts).join(' ') + ")";
-  }
-  return filters;
-}
-
 std::optional<std::string> QtOpenFileDialog::Ask(const OpenFileRequest& request) {
-  QStringList filters = QtOpenNameFilters(request.filter);
+  QStringList filters = QtNameFilters(request.filter);
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
     throw DialogError("No application to show the dialog in");
   }

@@ -22,8 +22,4 @@ class QtOpenFileDialog : public OpenFileDialog {
   QWidget* parent_;
 };
 
-// The request's filter in Qt's form, one entry per pair: "Access databases(*.mdb)|*.mdb" gives
-// "Access databases (*.mdb)". Throws std::invalid_argument when the parts do not pair up.
-QStringList QtOpenNameFilters(std::string_view filter);
-
 }  // namespace brontal

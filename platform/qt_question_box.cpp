@@ -4,29 +4,15 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "platform/qt_message_box.h"
+
 namespace brontal {
-namespace {
-
-QMessageBox::Icon QtIcon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::kInformation:
-      return QMessageBox::Information;
-    case MessageIcon::kWarning:
-      return QMessageBox::Warning;
-    case MessageIcon::kCritical:
-      return QMessageBox::Critical;
-    case MessageIcon::kNone:
-      break;
-  }
-  return QMessageBox::NoIcon;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool QtQuestionBox::OkCancel(std::string_view text, std::string_view title, MessageIcon icon) {
   // The box is often asked for by a dialog made after this object: it belongs over that one.
   QWidget* parent = parent_ ? parent_ : QApplication::activeModalWidget();
-  QMessageBox box(QtIcon(icon),
+  QMessageBox box(QtMessageIcon(icon),
                   QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                   QMessageBox::Ok | QMessageBox::Cancel, parent);

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <stdexcept>
 
+#include "platform/qt_file_filters.h"
+
 namespace brontal {
 namespace {
 
@@ -31,22 +33,6 @@ QString Refusal(const QString& path, const SaveFileRequest& request) {
 }
 
 }  // namespace
-
-QStringList QtNameFilters(std::string_view filter) {
-  QStringList parts = ToQt(filter).split('|');
-  if (filter.empty() || parts.size() % 2 != 0) {
-    throw std::invalid_argument("Invalid filter \"" + std::string(filter) + "\"");
-  }
-  QStringList filters;
-  for (qsizetype i = 0; i < parts.size(); i += 2) {
-    QString label = parts[i];
-    // Qt reads the patterns from the parentheses, separated by blanks, not by ";".
-    qsizetype open = label.lastIndexOf(" (");
-    if (open > 0 && label.endsWith(')')) label.truncate(open);
-    filters << label + " (" + parts[i + 1].split(';', Qt::SkipEmptyParts).join(' ') + ")";
-  }
-  return filters;
-}
 
 std::optional<std::string> QtSaveFileDialog::Ask(const SaveFileRequest& request) {
   QStringList filters = QtNameFilters(request.filter);

@@ -24,8 +24,4 @@ class QtSaveFileDialog : public SaveFileDialog {
   QWidget* parent_;
 };
 
-// The request's filter in Qt's form, one entry per pair: "HTML (*.htm;*.html)|*.htm;*.html"
-// gives "HTML (*.htm *.html)". Throws std::invalid_argument when the parts do not pair up.
-QStringList QtNameFilters(std::string_view filter);
-
 }  // namespace brontal

@@ -25,6 +25,7 @@
 #include "platform/linux_filesystem.h"
 #include "platform/testing/private_config_home.h"
 #include "platform/open_file_dialog.h"
+#include "platform/qt_file_filters.h"
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
 #include "platform/question_box.h"
@@ -346,9 +347,9 @@ class FrmOptionsTest : public QObject {
       QCOMPARE(box.OkCancel("Go on?", "Brontal", MessageIcon::kCritical), expected);
       QCOMPARE(title, QString("Brontal"));
     }
-    QCOMPARE(QtOpenNameFilters("Access databases(*.mdb)|*.mdb"),
+    QCOMPARE(QtNameFilters("Access databases(*.mdb)|*.mdb"),
              QStringList{"Access databases (*.mdb)"});
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, QtOpenNameFilters("Access databases"));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, QtNameFilters("Access databases"));
   }
 
  private:

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/qt_file_filters.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal {
