@@ -2,8 +2,6 @@
 // through the database layer: one period a day, sizes that add up, the same rows whichever
 // way they were written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "platform/sqlite_engine.h"
+#include "platform/testing/run_program.h"
 #include "platform/testing/temp_folder.h"
 #include "store/text.h"
 
@@ -22,11 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Result = brontal::testing::ProgramRun;
 
 // Every row of a table as text, in the order they were appended.
 using Rows = std::vector<std::vector<std::string>>;
@@ -35,23 +30,8 @@ class DemoDataTest : public ::testing::Test {
  protected:
   // Runs brontal-demo with the given arguments, no shell in between.
   Result Demo(std::vector<std::string> args) {
-    fs::path out = folder_.path() / "stdout", err = folder_.path() / "stderr";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      std::string path = std::string(BRONTAL_BIN_DIR) + "/brontal-demo";
-      std::vector<char*> argv{path.data()};
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) {
-        ::_exit(127);
-      }
-      ::execv(path.c_str(), argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::ReadWholeFile(out),
-            testing::ReadWholeFile(err)};
+    return testing::RunProgram(std::string(BRONTAL_BIN_DIR) + "/brontal-demo", std::move(args),
+                               folder_.path());
   }
 
   Rows Read(const std::string& path, const std::string& sql) {

@@ -1,44 +1,25 @@
 // The administrators' tools run as an administrator would run them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/testing/run_program.h"
 #include "platform/testing/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = brontal::testing::ProgramRun;
 
 class ToolsTest : public ::testing::Test {
  protected:
   // Runs a program of the build with the given arguments, no shell in between.
   Result Run(const std::string& program, std::vector<std::string> args) {
-    fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      std::string path = std::string(BRONTAL_BIN_DIR) + "/" + program;
-      std::vector<char*> argv{path.data()};
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) {
-        ::_exit(127);
-      }
-      ::execv(path.c_str(), argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, brontal::testing::ReadWholeFile(out), brontal::testing::ReadWholeFile(err)};
+    return brontal::testing::RunProgram(std::string(BRONTAL_BIN_DIR) + "/" + program,
+                                        std::move(args), dir_);
   }
 
   brontal::testing::TempFolder folder_;
@@ -79,7 +60,8 @@ TEST_F(ToolsTest, SqlRunsTheDialectAndReportsFailures) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("3075"), std::string::npos) << bad.err;
 
-  Result deleted = Run("brontal-sql", {db_, "delete * from todo where nodename = \"<defaultnodename>\""});
+  Result deleted =
+      Run("brontal-sql", {db_, "delete * from todo where nodename = \"<defaultnodename>\""});
   EXPECT_EQ(deleted.status, 0) << deleted.err;
   EXPECT_EQ(deleted.out, "1 rows affected\n");
   EXPECT_EQ(Run("brontal-sql", {db_, "select * from todo"}).out,
