@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "platform/db_error.h"
-#include "store/program_log.h"
 #include "scanner/size_dirs.h"
+#include "store/program_log.h"
 #include "store/run_error.h"
 #include "store/size_store.h"
 #include "store/text.h"
@@ -23,7 +23,6 @@
 
 namespace brontal {
 namespace {
-
 
 // Shows a message box and copies its text into the log: an unattended run has nobody to read
 // the box.
@@ -95,16 +94,16 @@ class ScanRun {
 
   void LogError(std::string_view handler, std::exception_ptr error) {
     auto [number, text] = DescribeError(error);
-    log_.Raw(ZoneLine().Text(handler).Text(": ").Zone().Number(std::int64_t{number}).Zone().Text(
-        text));
+    log_.Raw(
+        ZoneLine().Text(handler).Text(": ").Zone().Number(std::int64_t{number}).Zone().Text(text));
   }
 
   // The store is made at its first use, and again at the next use when making it failed.
   SizeStore& Store() {
     if (!store_) {
-      store_ = std::make_unique<SizeStore>(SizeStoreServices{
-          services_.engine, services_.settings, services_.clock, message_box_,
-          services_.program_folder, services_.random, services_.pause});
+      store_ = std::make_unique<SizeStore>(
+          SizeStoreServices{services_.engine, services_.settings, services_.clock, message_box_,
+                            services_.program_folder, services_.random, services_.pause});
     }
     return *store_;
   }
@@ -115,6 +114,8 @@ class ScanRun {
   void SetUpNode(std::string_view handler, const std::string& name);
   void SizeLocalDrives(bool uncompressed);
   bool SaveLocal();
+  // One log line for each entry SaveDirs left out for its blank name.
+  void LogBlankNames(const std::vector<std::string>& names);
   void ProcessExtras(const std::string& path);
 
   ScanServices& services_;
@@ -131,6 +132,7 @@ class ScanRun {
   int drive_count_ = 0;
   std::int64_t nodetotal_ = 0;
   bool stored_all_ = true;
+  bool depth_unknown_ = false;
 };
 
 void ScanRun::SetUpNode(std::string_view handler, const std::string& name) {
@@ -139,11 +141,13 @@ void ScanRun::SetUpNode(std::string_view handler, const std::string& name) {
     Store().nodename = name;
     log_.Line(name);
   });
-  Trap(handler, [&] {
-    log_.Line("Getting Levels");
-    level_ = Store().DefaultLevel();
-    StampedNumber(level_);
-  });
+  if (!Trap(handler, [&] {
+        log_.Line("Getting Levels");
+        level_ = Store().DefaultLevel();
+        StampedNumber(level_);
+      })) {
+    depth_unknown_ = true;  // sized at whatever depth it was left at: not the node's own
+  }
   Trap(handler, [&] {
     log_.Line("Setting logfile path - " + log_.Path());
     Store().SetLogFile(log_.Path());
@@ -196,20 +200,33 @@ void ScanRun::SizeLocalDrives(bool uncompressed) {
   }
 }
 
+// Stores the node's disks, sizes and period in one transaction, replacing what an earlier run
+// of the same period stored: a run is stored whole or not at all. Disks that cannot be saved are
+// left out and the rest is stored all the same.
 bool ScanRun::SaveLocal() {
   try {
     log_.Blank();
+    Store().BeginScan();
     log_.Line("Saving drive characteristic info");
-    Store().SaveFree(drives_, freebytes_, totalbytes_, drive_count_);
+    if (!Trap("ErrMainSave",
+              [&] { Store().SaveFree(drives_, freebytes_, totalbytes_, drive_count_); })) {
+      stored_all_ = false;
+    }
     log_.Line("Saving directory sizes");
-    Store().SaveDirs(names_, sizes_, n_, nodetotal_);
+    LogBlankNames(Store().SaveDirs(names_, sizes_, n_, nodetotal_));
     log_.Line("Adding period if...");
     Store().AddPeriod(Store().pdate);
+    Store().CommitScan();
     return true;
   } catch (...) {
     LogError("ErrMainSave", std::current_exception());
+    if (store_) store_->CancelScan();
     return false;
   }
+}
+
+void ScanRun::LogBlankNames(const std::vector<std::string>& names) {
+  for (const std::string& name : names) log_.Line("Not stored, its name is blank: '" + name + "'");
 }
 
 void ScanRun::ProcessExtras(const std::string& path) {
@@ -242,8 +259,8 @@ void ScanRun::ProcessExtras(const std::string& path) {
           drive = upper;
         } else {
           std::size_t equals = trimmed.find('=');
-          drive_path = std::string(equals == std::string_view::npos ? trimmed
-                                                                    : trimmed.substr(equals + 1));
+          drive_path =
+              std::string(equals == std::string_view::npos ? trimmed : trimmed.substr(equals + 1));
           drive = upper.substr(0, 2);
         }
         if (n_ + 1 >= static_cast<int>(names_.size()) - 1) {
@@ -260,7 +277,8 @@ void ScanRun::ProcessExtras(const std::string& path) {
       line = read();
     }
     log_.Line("Saving extra directory sizes for this node");
-    if (!Trap("ErrMainExtra", [&] { Store().SaveDirs(names_, sizes_, n_, nodetotal_); })) {
+    if (!Trap("ErrMainExtra",
+              [&] { LogBlankNames(Store().SaveDirs(names_, sizes_, n_, nodetotal_)); })) {
       stored_all_ = false;
     }
   }
@@ -278,7 +296,8 @@ int ScanRun::Run(bool uncompressed) {
   std::error_code ignored;
   if (std::filesystem::exists(extras, ignored)) ProcessExtras(extras);
   log_.Line("Finished");
-  return stored_all_ ? kScanStored : kScanNotStored;
+  if (!stored_all_) return kScanNotStored;
+  return depth_unknown_ ? kScanDepthUnknown : kScanStored;
 }
 
 }  // namespace
@@ -300,9 +319,9 @@ int RunScan(std::string_view command_line, ScanServices& services) {
     log.emplace(LineFile(log_path), services.clock, services.locale);
   } catch (const std::exception& error) {
     // No log to write to and no window: the scheduler sees the message and the status.
-    services.message_box.Show("Cannot create the log " + log_path + ": " + error.what() +
-                                  ". Nothing was sized.",
-                              "Brontal");
+    services.message_box.Show(
+        "Cannot create the log " + log_path + ": " + error.what() + ". Nothing was sized.",
+        "Brontal");
     return kScanNoLog;
   }
   ScanRun run(services, *log, ignore_err53);

@@ -34,10 +34,12 @@ struct ScanServices {
 
 // Exit statuses of a run, for schedulers.
 enum ScanStatus : int {
-  kScanStored = 0,     // everything sized was stored
-  kScanHalted = 1,     // too many errors: the run stopped, what it had not stored is lost
-  kScanNoLog = 2,      // the log could not be created: nothing was sized or stored
-  kScanNotStored = 3,  // a save failed or was given up after its retries
+  kScanStored = 0,        // everything sized was stored
+  kScanHalted = 1,        // too many errors: the run stopped, what it had not stored is lost
+  kScanNoLog = 2,         // the log could not be created: nothing was sized or stored
+  kScanNotStored = 3,     // a save failed or was given up after its retries
+  kScanDepthUnknown = 4,  // all was stored, but a node's depth could not be read, so it was
+                          // sized at another depth (0 for this node)
 };
 
 // Runs the scanner with its command line, in which only the words "ignoreerr53" and

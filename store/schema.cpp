@@ -1,7 +1,7 @@
 // The size database's tables. The indexes beyond "Todo" serve the readers: the list and total
 // queries (Dirs by parent and period, by parent, name and period), the tree of parents and the
 // most recent period of a place (Parents both ways), the disk windows (Disks by period) and the
-// period pickers (Periods by date).
+// period pickers (Periods by date, one row per period).
 #include "store/schema.h"
 
 #include <unistd.h>
@@ -42,14 +42,21 @@ const db::Schema& BrontalSchema() {
               {"PeriodParent", "Parents", {"pdate", "DirParent"}},
               {"ParentPeriod", "Parents", {"DirParent", "pdate"}},
               {"Period", "Disks", {"pdate"}},
-              {"Period", "Periods", {"pdate"}},
+              {"Period", "Periods", {"pdate"}, true},
           },
   };
   return schema;
 }
 
-void CreateBrontalDatabase(db::Engine& engine, const std::string& path, int default_level) {
-  auto database = engine.CreateDatabase(path, BrontalSchema());
+db::Schema RepeatedPeriodsSchema() {
+  db::Schema schema = BrontalSchema();
+  for (auto& index : schema.indexes) index.unique &= index.table != "Periods";
+  return schema;
+}
+
+void CreateBrontalDatabase(db::Engine& engine, const std::string& path, int default_level,
+                           const db::Schema& schema) {
+  auto database = engine.CreateDatabase(path, schema);
   try {
     auto todo = database->OpenRecordset("Todo", db::RecordsetType::kTable);
     todo->AddNew();

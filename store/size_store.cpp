@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "store/dbloc.h"
+#include "store/format.h"
 #include "store/schema.h"
 #include "store/sql_text.h"
 #include "store/text.h"
@@ -23,8 +24,6 @@ namespace {
 using db::RecordsetType;
 
 constexpr int kMaxFailures = 120;
-// Text columns hold fewer characters than this.
-constexpr std::size_t kMaxTextLength = 255;
 
 // Closes the database however the operation ends; a failing close must not hide the error
 // that ended the operation.
@@ -39,15 +38,17 @@ struct CloseDatabase {
 };
 using OpenedDatabase = std::unique_ptr<db::Database, CloseDatabase>;
 
-// Opening is not retried: a path that names no database, or one held exclusively by the
-// maintenance tool, fails to the caller, who logs it.
 OpenedDatabase Open(db::Engine& engine, const std::string& path) {
   return OpenedDatabase(engine.DefaultWorkspace().OpenDatabase(path).release());
 }
 
-// Runs the steps of a bulk append, repeating a step that fails for a reason that goes away
-// (another connection writing, another program holding the file) after a random pause. The
-// failures of all steps of one operation count together.
+bool IsPassing(const db::DbError& error) {
+  return error.Number() == db::kLocked || error.Number() == db::kInUse;
+}
+
+// Runs the steps of an operation, repeating a step that fails for a reason that goes away
+// (another connection writing, the maintenance tool holding the file) after a random pause.
+// The failures of all steps of one operation count together.
 class Retrier {
  public:
   explicit Retrier(const SizeStoreServices& services) : services_(services) {}
@@ -58,7 +59,7 @@ class Retrier {
       try {
         return step();
       } catch (const db::DbError& error) {
-        if (error.Number() != db::kLocked && error.Number() != db::kInUse) throw;
+        if (!IsPassing(error)) throw;
         services_.pause(PauseMilliseconds());
         if (++failures_ >= kMaxFailures) {
           throw db::DbError(error.Number(), "Gave up after " + std::to_string(kMaxFailures) +
@@ -127,8 +128,6 @@ std::unique_ptr<db::Recordset> OpenTable(Retrier& retry, db::Database& database,
 bool IsBlank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
 }
-
-bool FitsTextColumn(std::string_view text) { return CharacterCount(text) < kMaxTextLength; }
 
 // The leading whole number of a setting's text, 0 when it has none.
 int WholeNumber(std::string_view text) {
@@ -202,7 +201,62 @@ std::unique_ptr<db::Recordset> SeekNode(db::Database& database, const std::strin
   return todo;
 }
 
+// The period as a literal of the database's SQL, to the second.
+std::string PeriodLiteral(DateTime period) {
+  return "#" + SqlDateText(period, "m/d/yyyy hh:nn:ss") + "#";
+}
+
+bool HasRows(db::Database& database, const std::string& sql) {
+  return !database.OpenRecordset(sql, RecordsetType::kSnapshot)->Eof();
+}
+
+// Deletes what an earlier run of the node stored in Dirs and Parents for the same period, so that
+// a rerun replaces it rather than counting the node twice. The node row, which every save
+// writes, tells whether there is anything to delete.
+void ForgetEarlierRun(Retrier& retry, db::Database& database, const std::string& nodename,
+                      DateTime period) {
+  const std::string when = " where pdate = " + PeriodLiteral(period);
+  const std::string node = "R\\" + nodename;
+  if (!retry.Run([&] {
+        return HasRows(database, "select Dir from Dirs" + when +
+                                     " and DirParent = \"R\" and Dir = \"" + SqlText(nodename) +
+                                     "\"");
+      })) {
+    return;
+  }
+  const std::string subtree = " and (DirParent = \"" + SqlText(node) + "\" or DirParent like \"" +
+                              SqlLikeText(node + "\\") + "*\")";
+  retry.Run([&] {
+    database.Execute("delete * from Dirs" + when + subtree);
+    database.Execute("delete * from Dirs" + when + " and DirParent = \"R\" and Dir = \"" +
+                     SqlText(nodename) + "\"");
+    database.Execute("delete * from Parents" + when + subtree);
+  });
+}
+
+// Runs save(database) in a transaction: a savepoint of the scan's transaction when a scan is
+// open on `scan_database`, otherwise a transaction of its own on a database opened for it.
+template <typename Save>
+void Transacted(Retrier& retry, db::Engine& engine, const std::string& path,
+                db::Database* scan_database, Save&& save) {
+  OpenedDatabase own;
+  if (!scan_database) {
+    own = retry.Run([&] { return Open(engine, path); });
+    scan_database = own.get();
+  }
+  Transaction transaction(engine.DefaultWorkspace());
+  retry.Run([&] { transaction.Begin(); });
+  save(*scan_database);
+  retry.Run([&] { transaction.Commit(); });
+}
+
 }  // namespace
+
+// The scan's one connection and its transaction, rolled back unless it was committed.
+struct SizeStore::OpenScan {
+  OpenedDatabase database;
+  Transaction transaction;
+};
 
 std::function<double()> MakeSeededRandom() {
   std::random_device entropy;
@@ -240,30 +294,42 @@ SizeStore::SizeStore(SizeStoreServices services)
   pdate = PeriodOf(services_.clock.Now(), dawn);
 }
 
+SizeStore::~SizeStore() { CancelScan(); }
+
 int SizeStore::DefaultDefaultLevel() {
   OpenedDatabase database = Open(services_.engine, dbloc_);
   return LevelsOf(*database, DefaultLevelQuery(defaultnodename));
 }
 
 int SizeStore::DefaultLevel() {
-  OpenedDatabase database = Open(services_.engine, dbloc_);
-  int level = -1;
-  auto rows =
-      database->OpenRecordset(std::string("select Levels from todo") + " where nodename = " + '"' +
-                                  SqlText(nodename) + '"' + " and dirparent=" + '"' + "R" + '"',
-                              RecordsetType::kSnapshot);
-  if (rows->Eof()) {
-    auto todo = database->OpenRecordset("Todo", RecordsetType::kTable);
-    todo->AddNew();
-    todo->SetField("Nodename", nodename);
-    todo->SetField("DirParent", "R");
-    todo->SetField("Levels", -1);
-    todo->Update();
-  } else {
-    level = static_cast<int>(rows->Field("Levels").AsInt64());
-  }
-  if (level == -1) level = LevelsOf(*database, DefaultLevelQuery(defaultnodename));
-  return level;
+  const std::string query = std::string("select Levels from todo") + " where nodename = " + '"' +
+                            SqlText(nodename) + '"' + " and dirparent=" + '"' + "R" + '"';
+  // A scanner that meets the maintenance tool waits for it rather than sizing at another depth.
+  Retrier retry(services_);
+  return retry.Run([&] {
+    OpenedDatabase database = Open(services_.engine, dbloc_);
+    int level = -1;
+    auto rows = database->OpenRecordset(query, RecordsetType::kSnapshot);
+    if (rows->Eof()) {
+      auto todo = database->OpenRecordset("Todo", RecordsetType::kTable);
+      todo->AddNew();
+      todo->SetField("Nodename", nodename);
+      todo->SetField("DirParent", "R");
+      todo->SetField("Levels", -1);
+      try {
+        todo->Update();
+      } catch (const db::DbError& error) {
+        // Another scanner of the same node made the row a moment ago: read it.
+        if (error.Number() != db::kDuplicateKey) throw;
+        todo->CancelUpdate();
+        level = LevelsOf(*database, query);
+      }
+    } else {
+      level = static_cast<int>(rows->Field("Levels").AsInt64());
+    }
+    if (level == -1) level = LevelsOf(*database, DefaultLevelQuery(defaultnodename));
+    return level;
+  });
 }
 
 void SizeStore::GetDBFilename() {
@@ -271,66 +337,87 @@ void SizeStore::GetDBFilename() {
   dbloc_ = ReadDbLoc(services_.program_folder);
 }
 
-void SizeStore::AddPeriod(DateTime period) {
-  // A period that another node stored first fails to insert where periods are unique; that,
-  // like any other failure, must not stop the run, whose sizes are stored already.
-  auto ignore_failure = [](auto&& step) {
-    try {
-      step();
-    } catch (const db::DbError&) {
-    }
-  };
-  OpenedDatabase database;
-  ignore_failure([&] { database = Open(services_.engine, dbloc_); });
-  if (!database) return;
-  std::unique_ptr<db::Recordset> periods;
-  ignore_failure([&] { periods = database->OpenRecordset("Periods", RecordsetType::kTable); });
-  if (!periods) return;
-  ignore_failure([&] { periods->AddNew(); });
-  ignore_failure([&] { periods->SetField("pdate", period); });
-  ignore_failure([&] { periods->Update(); });
+void SizeStore::BeginScan() {
+  if (scan_) throw std::logic_error("BeginScan with a scan open already");
+  Retrier retry(services_);
+  OpenedDatabase database = retry.Run([&] { return Open(services_.engine, dbloc_); });
+  auto scan = std::unique_ptr<OpenScan>(
+      new OpenScan{std::move(database), Transaction(services_.engine.DefaultWorkspace())});
+  retry.Run([&] { scan->transaction.Begin(); });
+  scan_ = std::move(scan);
 }
 
-void SizeStore::SaveDirs(const std::vector<std::string>& names,
-                         const std::vector<std::int64_t>& sizes, int count,
-                         std::int64_t nodetotal) {
+void SizeStore::CommitScan() {
+  if (!scan_) throw std::logic_error("CommitScan without BeginScan");
+  std::unique_ptr<OpenScan> scan = std::move(scan_);
+  Retrier retry(services_);
+  retry.Run([&] { scan->transaction.Commit(); });
+}
+
+void SizeStore::CancelScan() { scan_.reset(); }
+
+void SizeStore::AddPeriod(DateTime period) {
+  Retrier retry(services_);
+  Transacted(retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+             [&](db::Database& database) {
+               // Another node of the same hour may have stored it; a unique index, where the
+               // file has one, catches a race the check could not see.
+               if (retry.Run([&] {
+                     return HasRows(database, "select pdate from Periods where pdate = " +
+                                                  PeriodLiteral(period));
+                   })) {
+                 return;
+               }
+               auto periods = OpenTable(retry, database, "Periods");
+               try {
+                 Append(retry, *periods, {{"pdate", period}});
+               } catch (const db::DbError& error) {
+                 if (error.Number() != db::kDuplicateKey) throw;
+                 periods->CancelUpdate();
+               }
+             });
+}
+
+std::vector<std::string> SizeStore::SaveDirs(const std::vector<std::string>& names,
+                                             const std::vector<std::int64_t>& sizes, int count,
+                                             std::int64_t nodetotal) {
   RequireEntries(names.size(), count, "names");
   RequireEntries(sizes.size(), count, "sizes");
   Retrier retry(services_);
   TreePaths tree_paths(nodename);
-  OpenedDatabase database = Open(services_.engine, dbloc_);
-  {
-    Transaction transaction(services_.engine.DefaultWorkspace());
-    auto dirs = OpenTable(retry, *database, "Dirs");
-    retry.Run([&] { transaction.Begin(); });
-    for (int i = 1; i <= count; ++i) {
-      std::string path = tree_paths.Of(names[i]);
-      std::string dir = LastPathPart(path);
-      std::string parent = ParentPath(path);
-      if (sizes[i] == SKIP || IsBlank(dir) || IsBlank(parent) || !FitsTextColumn(dir) ||
-          !FitsTextColumn(parent)) {
-        continue;
-      }
-      Append(retry, *dirs,
-             {{"pdate", pdate}, {"Dir", dir}, {"DirParent", parent}, {"Brontal", sizes[i]}});
-    }
-    Append(retry, *dirs,
-           {{"pdate", pdate}, {"Dir", nodename}, {"DirParent", "R"}, {"Brontal", nodetotal}});
-    retry.Run([&] { transaction.Commit(); });
-  }
-  // The readers build their tree from Parents; the sizing engine lists the children of one
-  // directory together, so comparing with the last parent written keeps the table small.
-  Transaction transaction(services_.engine.DefaultWorkspace());
-  auto parents = OpenTable(retry, *database, "Parents");
-  retry.Run([&] { transaction.Begin(); });
-  std::string last_parent;
-  for (int i = 1; i <= count; ++i) {
-    std::string parent = ParentPath(tree_paths.Of(names[i]));
-    if (IsBlank(parent) || parent == last_parent || !FitsTextColumn(parent)) continue;
-    Append(retry, *parents, {{"pdate", pdate}, {"DirParent", parent}});
-    last_parent = std::move(parent);
-  }
-  retry.Run([&] { transaction.Commit(); });
+  std::vector<std::string> blank;
+  Transacted(
+      retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+      [&](db::Database& database) {
+        ForgetEarlierRun(retry, database, nodename, pdate);
+        auto dirs = OpenTable(retry, database, "Dirs");
+        for (int i = 1; i <= count; ++i) {
+          std::string path = tree_paths.Of(names[i]);
+          std::string dir = LastPathPart(path);
+          std::string parent = ParentPath(path);
+          if (IsBlank(dir) || IsBlank(parent)) {
+            blank.push_back(names[i]);
+            continue;
+          }
+          if (sizes[i] == SKIP) continue;
+          Append(retry, *dirs,
+                 {{"pdate", pdate}, {"Dir", dir}, {"DirParent", parent}, {"Brontal", sizes[i]}});
+        }
+        Append(retry, *dirs,
+               {{"pdate", pdate}, {"Dir", nodename}, {"DirParent", "R"}, {"Brontal", nodetotal}});
+        // The readers build their tree from Parents; the sizing engine lists the
+        // children of one directory together, so comparing with the last parent
+        // written keeps the table small.
+        auto parents = OpenTable(retry, database, "Parents");
+        std::string last_parent;
+        for (int i = 1; i <= count; ++i) {
+          std::string parent = ParentPath(tree_paths.Of(names[i]));
+          if (IsBlank(parent) || parent == last_parent) continue;
+          Append(retry, *parents, {{"pdate", pdate}, {"DirParent", parent}});
+          last_parent = std::move(parent);
+        }
+      });
+  return blank;
 }
 
 void SizeStore::SaveFree(const std::vector<std::string>& drives,
@@ -340,18 +427,23 @@ void SizeStore::SaveFree(const std::vector<std::string>& drives,
   RequireEntries(freebytes.size(), count, "freebytes");
   RequireEntries(totalbytes.size(), count, "totalbytes");
   Retrier retry(services_);
-  OpenedDatabase database = Open(services_.engine, dbloc_);
-  auto disks = OpenTable(retry, *database, "Disks");
-  std::string disk_parent = "R\\" + nodename;
-  for (int i = 1; i <= count; ++i) {
-    if (!FitsTextColumn(drives[i])) continue;
-    Append(retry, *disks,
-           {{"pdate", pdate},
-            {"Disk", drives[i]},
-            {"DiskParent", disk_parent},
-            {"DiskFree", freebytes[i]},
-            {"DiskSize", totalbytes[i]}});
-  }
+  const std::string disk_parent = "R\\" + nodename;
+  Transacted(retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+             [&](db::Database& database) {
+               retry.Run([&] {
+                 database.Execute("delete * from Disks where pdate = " + PeriodLiteral(pdate) +
+                                  " and DiskParent = \"" + SqlText(disk_parent) + "\"");
+               });
+               auto disks = OpenTable(retry, database, "Disks");
+               for (int i = 1; i <= count; ++i) {
+                 Append(retry, *disks,
+                        {{"pdate", pdate},
+                         {"Disk", drives[i]},
+                         {"DiskParent", disk_parent},
+                         {"DiskFree", freebytes[i]},
+                         {"DiskSize", totalbytes[i]}});
+               }
+             });
 }
 
 void SizeStore::SetDefaultLevel(int level) {
@@ -364,11 +456,14 @@ void SizeStore::SetDefaultLevel(int level) {
 }
 
 void SizeStore::SetLogFile(const std::string& logfilename) {
-  OpenedDatabase database = Open(services_.engine, dbloc_);
-  auto todo = SeekNode(*database, nodename);
-  todo->Edit();
-  todo->SetField("LogFile", logfilename);
-  todo->Update();
+  Retrier retry(services_);
+  retry.Run([&] {
+    OpenedDatabase database = Open(services_.engine, dbloc_);
+    auto todo = SeekNode(*database, nodename);
+    todo->Edit();
+    todo->SetField("LogFile", logfilename);
+    todo->Update();
+  });
 }
 
 }  // namespace brontal

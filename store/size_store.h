@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ class SizeStore {
   // gives no path (every database operation then fails), and fixes pdate from the clock and the
   // Dawn setting. Throws std::system_error when dbloc.txt exists but cannot be read.
   explicit SizeStore(SizeStoreServices services);
+  // Forgets an open scan that was not committed.
+  ~SizeStore();
+  SizeStore(const SizeStore&) = delete;
+  SizeStore& operator=(const SizeStore&) = delete;
 
   // The period stamped on every row this store writes: today at a whole hour.
   DateTime pdate;
@@ -65,7 +70,9 @@ class SizeStore {
   int DefaultDefaultLevel();
 
   // The depth of nodename, the default when its Levels is -1. A node seen for the first time
-  // gets a Todo row with Levels -1. Throws db::DbError as DefaultDefaultLevel does.
+  // gets a Todo row with Levels -1. A busy database, or one another program holds exclusively,
+  // is paused for and tried again like the bulk appends; throws db::DbError as
+  // DefaultDefaultLevel does, and at the 120th such failure.
   int DefaultLevel();
 
   // Reads dbloc.txt again; "" when it is absent. Throws std::system_error when it exists but
@@ -75,21 +82,36 @@ class SizeStore {
   // The database path last read from dbloc.txt.
   const std::string& dbloc() const { return dbloc_; }
 
-  // Appends period to Periods. Never fails: a period stored already, or a database that cannot
-  // be opened, leaves things as they are.
+  // Opens the database and begins the transaction that SaveFree, SaveDirs and AddPeriod join
+  // until CommitScan, so that a node's disks, sizes, parents and period are stored whole or not
+  // at all. Retried like the appends; throws db::DbError when it fails for good, with nothing
+  // begun. Throws std::logic_error when a scan is open already.
+  void BeginScan();
+  // Stores what was saved since BeginScan; the commit is retried. Throws db::DbError when it
+  // fails for good, having stored nothing; the scan is closed either way.
+  void CommitScan();
+  // Forgets what was saved since BeginScan, if a scan is open; never fails. The store does it
+  // too when it goes.
+  void CancelScan();
+
+  // Appends period to Periods unless it is stored already. A busy step is retried; a period
+  // another scanner stored meanwhile passes quietly. Throws db::DbError for any other failure.
   void AddPeriod(DateTime period);
 
-  // Appends names[1..count] with sizes[1..count] to Dirs as tree paths under R\nodename, the
-  // node row (R, nodename, nodetotal), and one Parents row per run of equal parents, each table
-  // in one transaction. Entries sized SKIP, and names that are blank or 255 characters or more,
-  // stay out of Dirs. A busy step is paused and retried; throws db::DbError when opening fails,
-  // at the 120th failure or at once for an error no retry cures, with the open transaction
-  // rolled back. Throws std::out_of_range when the arrays hold fewer than count + 1 elements.
-  void SaveDirs(const std::vector<std::string>& names, const std::vector<std::int64_t>& sizes,
-                int count, std::int64_t nodetotal);
+  // Replaces nodename's rows of this period in Dirs and Parents (left by an earlier run in the
+  // same period) by names[1..count] with sizes[1..count] as tree paths under R\nodename, the
+  // node row (R, nodename, nodetotal), and one Parents row per run of equal parents, in one
+  // transaction (a savepoint of the open scan). Entries sized SKIP stay out of Dirs, and so do
+  // entries whose name or parent is blank; returns the latter, as given in names, for the log.
+  // A busy step is paused and retried; throws db::DbError when opening fails for good, at the
+  // 120th failure or at once for an error no retry cures, with the transaction rolled back.
+  // Throws std::out_of_range when the arrays hold fewer than count + 1 elements.
+  std::vector<std::string> SaveDirs(const std::vector<std::string>& names,
+                                    const std::vector<std::int64_t>& sizes, int count,
+                                    std::int64_t nodetotal);
 
-  // Appends drives[1..count] with their free and total bytes to Disks under R\nodename, leaving
-  // out drives longer than 254 characters. No transaction; retries and errors as SaveDirs.
+  // Replaces nodename's Disks rows of this period by drives[1..count] with their free and total
+  // bytes, in one transaction; retries and errors as SaveDirs.
   void SaveFree(const std::vector<std::string>& drives, const std::vector<std::int64_t>& freebytes,
                 const std::vector<std::int64_t>& totalbytes, int count);
 
@@ -97,13 +119,16 @@ class SizeStore {
   // node follow the default). Throws db::DbError, kNoCurrentRecord when the node has no row.
   void SetDefaultLevel(int level);
 
-  // Sets the LogFile of nodename's Todo row. Throws db::DbError, kNoCurrentRecord when the node
-  // has no row.
+  // Sets the LogFile of nodename's Todo row; retried as DefaultLevel. Throws db::DbError,
+  // kNoCurrentRecord when the node has no row.
   void SetLogFile(const std::string& logfilename);
 
  private:
   SizeStoreServices services_;
   std::string dbloc_;
+  // The connection and transaction between BeginScan and CommitScan; null outside them.
+  struct OpenScan;
+  std::unique_ptr<OpenScan> scan_;
 };
 
 }  // namespace brontal

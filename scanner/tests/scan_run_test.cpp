@@ -3,12 +3,15 @@
 #include "scanner/scan_run.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/fake_filesystem.h"
 #include "platform/fixed_locale.h"
@@ -39,9 +42,21 @@ class ScanRunTest : public ::testing::Test {
     files_.AddFile("D:\\data\\f", 3);
   }
 
+  // The run's services on `files`, with every pause skipped.
+  ScanServices Services(FileSystem& files, const fs::path& program_folder) {
+    return {files,
+            *engine_,
+            settings_,
+            clock_,
+            locale_,
+            message_box_,
+            program_folder.string(),
+            [] { return 0.5; },
+            [](int) {}};
+  }
+
   int Scan(std::string_view command_line = "") {
-    ScanServices services{files_,  *engine_, settings_, clock_, locale_, message_box_,
-                          folder_.path().string(), [] { return 0.5; }, [](int) {}};
+    ScanServices services = Services(files_, folder_.path());
     return RunScan(command_line, services);
   }
 
@@ -78,24 +93,22 @@ class ScanRunTest : public ::testing::Test {
   MemorySettings settings_;
   RecordingMessageBox message_box_;
   FakeFileSystem files_;
-  std::unique_ptr<db::Engine> engine_ = db::MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
+  std::unique_ptr<db::Engine> engine_ =
+      db::MakeSqliteEngine({.busy_timeout_ms = 50, .clock = &clock_});
 };
 
 TEST_F(ScanRunTest, StoresEveryTableAndLogsTheRun) {
   ASSERT_EQ(Scan(), kScanStored);
-  EXPECT_EQ(Query("select DirParent, Dir, Brontal, pdate from Dirs order by rowid"),
-            (Rows{"R\\SERVER1|C:|1125|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:|.|60|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:|WINNT|1060|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:|Users|5|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:\\WINNT|.|60|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:\\WINNT|system32|1000|2026-12-07 02:00:00",
-                  "R\\SERVER1\\C:\\Users|.|5|2026-12-07 02:00:00",
-                  "R\\SERVER1|D:|3|2026-12-07 02:00:00",
-                  "R\\SERVER1\\D:|.|0|2026-12-07 02:00:00",
-                  "R\\SERVER1\\D:|data|3|2026-12-07 02:00:00",
-                  "R\\SERVER1\\D:\\data|.|3|2026-12-07 02:00:00",
-                  "R|SERVER1|1128|2026-12-07 02:00:00"}));
+  EXPECT_EQ(
+      Query("select DirParent, Dir, Brontal, pdate from Dirs order by rowid"),
+      (Rows{"R\\SERVER1|C:|1125|2026-12-07 02:00:00", "R\\SERVER1\\C:|.|60|2026-12-07 02:00:00",
+            "R\\SERVER1\\C:|WINNT|1060|2026-12-07 02:00:00",
+            "R\\SERVER1\\C:|Users|5|2026-12-07 02:00:00",
+            "R\\SERVER1\\C:\\WINNT|.|60|2026-12-07 02:00:00",
+            "R\\SERVER1\\C:\\WINNT|system32|1000|2026-12-07 02:00:00",
+            "R\\SERVER1\\C:\\Users|.|5|2026-12-07 02:00:00", "R\\SERVER1|D:|3|2026-12-07 02:00:00",
+            "R\\SERVER1\\D:|.|0|2026-12-07 02:00:00", "R\\SERVER1\\D:|data|3|2026-12-07 02:00:00",
+            "R\\SERVER1\\D:\\data|.|3|2026-12-07 02:00:00", "R|SERVER1|1128|2026-12-07 02:00:00"}));
   EXPECT_EQ(Query("select DirParent from Parents order by rowid"),
             (Rows{"R\\SERVER1", "R\\SERVER1\\C:", "R\\SERVER1\\C:\\WINNT", "R\\SERVER1\\C:\\Users",
                   "R\\SERVER1", "R\\SERVER1\\D:", "R\\SERVER1\\D:\\data"}));
@@ -125,11 +138,8 @@ TEST_F(ScanRunTest, StoresEveryTableAndLogsTheRun) {
                          "Sizing drive directories"};
   ASSERT_GE(log.size(), expected_start.size());
   EXPECT_EQ(Rows(log.begin(), log.begin() + expected_start.size()), expected_start);
-  Rows expected_end = {"",
-                       "Saving drive characteristic info",
-                       "Saving directory sizes",
-                       "Adding period if...",
-                       "Finished"};
+  Rows expected_end = {"", "Saving drive characteristic info", "Saving directory sizes",
+                       "Adding period if...", "Finished"};
   EXPECT_EQ(Rows(log.end() - expected_end.size(), log.end()), expected_end);
   EXPECT_TRUE(message_box_.shown.empty());
 }
@@ -149,11 +159,11 @@ TEST_F(ScanRunTest, ExtrasBlocksSizeSharesOfFurtherNodes) {
   std::ofstream(folder_ / "extras.txt")
       << "server2\r\nH:=\\\\server2\\users\r\n  C:  \r\n\r\n\r\nend\r\nSERVER3\r\nx\r\nend\r\n";
   ASSERT_EQ(Scan(), kScanStored);
-  EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where DirParent like \"R\\server2*\" "
-                  "or Dir = \"server2\" order by rowid"),
-            (Rows{"R\\server2|H:|8", "R\\server2\\H:|.|1", "R\\server2\\H:|alice|7",
-                  "R\\server2\\H:\\alice|.|7", "R\\server2|C:|2", "R\\server2\\C:|.|2",
-                  "R|server2|10"}));
+  EXPECT_EQ(
+      Query("select DirParent, Dir, Brontal from Dirs where DirParent like \"R\\server2*\" "
+            "or Dir = \"server2\" order by rowid"),
+      (Rows{"R\\server2|H:|8", "R\\server2\\H:|.|1", "R\\server2\\H:|alice|7",
+            "R\\server2\\H:\\alice|.|7", "R\\server2|C:|2", "R\\server2\\C:|.|2", "R|server2|10"}));
   // A one-character line ends server3's block before its drive line is read.
   EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where Dir = \"server3\" or DirParent "
                   "like \"R\\server3*\""),
@@ -179,8 +189,7 @@ TEST_F(ScanRunTest, LastLineOfExtrasIsNeverSized) {
 TEST_F(ScanRunTest, NoFixedDrivesStoresTheNodeRowAndThePeriod) {
   FakeFileSystem empty;
   empty.SetComputerName("EMPTY");
-  ScanServices services{empty, *engine_, settings_, clock_, locale_, message_box_,
-                        folder_.path().string(), [] { return 0.5; }, [](int) {}};
+  ScanServices services = Services(empty, folder_.path());
   ASSERT_EQ(RunScan("", services), kScanStored);
   EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs"), (Rows{"R|EMPTY|0"}));
   EXPECT_EQ(Query("select count(*) from Periods"), (Rows{"1"}));
@@ -192,11 +201,12 @@ TEST_F(ScanRunTest, WithoutADatabaseTheRunSaysSoAndFails) {
   ASSERT_EQ(message_box_.shown.size(), 1u);
   EXPECT_EQ(message_box_.shown[0], "Database must be configured, please review installation.");
   Rows log = LogMessages();
-  EXPECT_NE(std::find(log.begin(), log.end(),
-                      "Database must be configured, please review installation."),
-            log.end());
-  auto save_error = std::find_if(log.begin(), log.end(),
-                                 [](const std::string& line) { return line.starts_with("ErrMainSave: "); });
+  EXPECT_NE(
+      std::find(log.begin(), log.end(), "Database must be configured, please review installation."),
+      log.end());
+  auto save_error = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.starts_with("ErrMainSave: ");
+  });
   ASSERT_NE(save_error, log.end());
   EXPECT_EQ(log.back(), *save_error);  // the run ended there: no "Finished"
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
@@ -205,8 +215,7 @@ TEST_F(ScanRunTest, WithoutADatabaseTheRunSaysSoAndFails) {
 }
 
 TEST_F(ScanRunTest, ALogThatCannotBeCreatedStopsTheRunBeforeAnything) {
-  ScanServices services{files_, *engine_, settings_, clock_, locale_, message_box_,
-                        folder_ / "no such folder", [] { return 0.5; }, [](int) {}};
+  ScanServices services = Services(files_, folder_ / "no such folder");
   EXPECT_EQ(RunScan("", services), kScanNoLog);
   ASSERT_EQ(message_box_.shown.size(), 1u);
   EXPECT_NE(message_box_.shown[0].find("no such folder"), std::string::npos);
@@ -225,6 +234,64 @@ TEST_F(ScanRunTest, TooManyErrorsHaltTheRunWithNothingStored) {
   EXPECT_NE(log.back().find("Halting - too many errors"), std::string::npos) << log.back();
 }
 
+TEST_F(ScanRunTest, ASecondRunInThePeriodReplacesTheFirst) {
+  ASSERT_EQ(Scan(), kScanStored);
+  const Rows first = Query("select DirParent, Dir, Brontal from Dirs order by rowid");
+  files_.AddFile("C:\\Users\\y.txt", 20);
+  ASSERT_EQ(Scan(), kScanStored);
+  EXPECT_EQ(Query("select count(*) from Dirs"), Rows{std::to_string(first.size())});
+  EXPECT_EQ(Query("select Brontal from Dirs where DirParent = \"R\" "), (Rows{"1148"}));
+  EXPECT_EQ(Query("select count(*) from Disks"), (Rows{"2"}));
+  EXPECT_EQ(Query("select count(*) from Parents"), (Rows{"7"}));
+  EXPECT_EQ(Query("select count(*) from Periods"), (Rows{"1"}));
+}
+
+TEST_F(ScanRunTest, DisksThatCannotBeSavedStopNothingElse) {
+  // A Disks table that refuses every row, as a file whose table lost its way would.
+  db::Schema schema = BrontalSchema();
+  for (auto& table : schema.tables) {
+    if (table.name == "Disks") table.columns.push_back({"Refusing", db::ColumnType::kText, true});
+  }
+  fs::remove(db_path_);
+  CreateBrontalDatabase(*engine_, db_path_, 3, schema);
+  files_.AddFile("\\\\server2\\D$\\f", 5);
+  std::ofstream(folder_ / "extras.txt") << "server2\nD:\n\nend\n";
+
+  EXPECT_EQ(Scan(), kScanNotStored);
+  EXPECT_EQ(Query("select count(*) from Disks"), (Rows{"0"}));
+  EXPECT_EQ(Query("select Brontal from Dirs where DirParent = \"R\" order by Dir"),
+            (Rows{"1128", "5"}));
+  EXPECT_EQ(Query("select count(*) from Periods"), (Rows{"1"}));
+  Rows log = LogMessages();
+  EXPECT_EQ(
+      std::count_if(log.begin(), log.end(),
+                    [](const std::string& line) { return line.starts_with("ErrMainSave: "); }),
+      1);
+  EXPECT_EQ(log.back(), "Finished");
+}
+
+TEST_F(ScanRunTest, ADepthThatCannotBeReadFailsTheRunButKeepsItsSizes) {
+  auto database = engine_->DefaultWorkspace().OpenDatabase(db_path_);
+  database->Execute("delete * from Todo");
+  database->Close();
+  EXPECT_EQ(Scan(), kScanDepthUnknown);
+  // Depth 0: the drives with their own files and top-level directories, nothing deeper.
+  EXPECT_EQ(Query("select count(*) from Dirs where DirParent like \"R\\SERVER1\\C:\\*\""),
+            (Rows{"0"}));
+  EXPECT_EQ(Query("select Brontal from Dirs where DirParent = \"R\""), (Rows{"1128"}));
+}
+
+TEST_F(ScanRunTest, BlankNamesAreLeftOutWithALogLine) {
+  files_.AddFile("C:\\Users\\ \\z", 4);
+  ASSERT_EQ(Scan(), kScanStored);
+  EXPECT_EQ(Query("select Brontal from Dirs where DirParent = \"R\\SERVER1\\C:\" and Dir = "
+                  "\"Users\""),
+            (Rows{"9"}));
+  Rows log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Not stored, its name is blank: 'C:\\Users\\ '"),
+            log.end());
+}
+
 // The real scanner, copied into a folder of its own with its dbloc.txt, run on a real tree.
 class ScannerProgramTest : public ::testing::Test {
  protected:
@@ -241,19 +308,30 @@ class ScannerProgramTest : public ::testing::Test {
     std::ofstream(tree_ / "top") << "z";
   }
 
-  int RunScanner(const fs::path& folder) {
+  // Starts the scanner of `folder` as node `node`; returns its process id.
+  pid_t StartScanner(const fs::path& folder, const std::string& node = "") {
     pid_t pid = ::fork();
     if (pid == 0) {
       ::setenv("BRONTAL_DRIVES", tree_.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (temp_.path() / "config").c_str(), 1);
+      if (!node.empty()) ::setenv("BRONTAL_NODENAME", node.c_str(), 1);
       std::string program = (folder / "brontals").string();
       if (!std::freopen("/dev/null", "w", stderr)) ::_exit(126);
       ::execl(program.c_str(), program.c_str(), "uncompressed", static_cast<char*>(nullptr));
       ::_exit(127);
     }
+    return pid;
+  }
+
+  // The exit status of a scanner started before; -1 when it did not exit by itself.
+  static int WaitFor(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  int RunScanner(const fs::path& folder, const std::string& node = "") {
+    return WaitFor(StartScanner(folder, node));
   }
 
   std::string Single(const std::string& sql) {
@@ -270,11 +348,14 @@ class ScannerProgramTest : public ::testing::Test {
 };
 
 TEST_F(ScannerProgramTest, SizesATreeEndToEnd) {
-  ASSERT_EQ(RunScanner(program_folder_), 0) << testing::ReadWholeFile((program_folder_ / "brontals.log").string());
+  ASSERT_EQ(RunScanner(program_folder_), 0)
+      << testing::ReadWholeFile((program_folder_ / "brontals.log").string());
   std::string drive = tree_.string();
   EXPECT_EQ(Single("select Brontal from Dirs where Dir = \"" + drive + "\""), "1021");
-  EXPECT_EQ(Single("select Brontal from Dirs where DirParent = \"" + drive + "\" "
-                   "and Dir = \"alpha\" or DirParent like \"*\\" + drive + "\" and Dir = \"alpha\""),
+  EXPECT_EQ(Single("select Brontal from Dirs where DirParent = \"" + drive +
+                   "\" "
+                   "and Dir = \"alpha\" or DirParent like \"*\\" +
+                   drive + "\" and Dir = \"alpha\""),
             "1000");
   EXPECT_EQ(Single("select count(*) from Disks"), "1");
   EXPECT_EQ(Single("select count(*) from Periods"), "1");
@@ -287,16 +368,65 @@ TEST_F(ScannerProgramTest, TwoScannersAtOnceBothStoreAllTheirRows) {
   fs::create_directories(second);
   fs::copy_file(program_folder_ / "brontals", second / "brontals");
   fs::copy_file(program_folder_ / "dbloc.txt", second / "dbloc.txt");
-  pid_t other = ::fork();
-  if (other == 0) ::_exit(RunScanner(second));
-  int mine = RunScanner(program_folder_);
-  int status = 0;
-  ::waitpid(other, &status, 0);
-  EXPECT_EQ(mine, 0);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(Single("select count(*) from Disks"), "2");
-  EXPECT_EQ(Single("select count(*) from Dirs where DirParent = \"R\""), "2");
-  EXPECT_EQ(Single("select count(*) from Dirs"), "10");  // drive, own files, alpha, beta, node
+  pid_t other = StartScanner(second, "node-b");
+  EXPECT_EQ(RunScanner(program_folder_, "node-a"), 0);
+  EXPECT_EQ(WaitFor(other), 0);
+  for (std::string node : {"node-a", "node-b"}) {
+    const std::string parent = "R\\" + node;
+    EXPECT_EQ(Single("select count(*) from Disks where DiskParent = \"" + parent + "\""), "1");
+    // The node, the drive, its own files, alpha and beta.
+    EXPECT_EQ(Single("select count(*) from Dirs where Dir = \"" + node + "\" or DirParent = \"" +
+                     parent + "\" or DirParent like \"" + parent + "\\*\""),
+              "5")
+        << node;
+    EXPECT_EQ(Single("select Brontal from Dirs where Dir = \"" + node + "\""), "1021");
+  }
+  EXPECT_EQ(Single("select count(*) from Periods"), "1");
+
+  // Two runs of one node in one period (a manual run beside the scheduled one): the later save
+  // replaces the earlier, so the node is counted once.
+  other = StartScanner(second, "node-c");
+  EXPECT_EQ(RunScanner(program_folder_, "node-c"), 0);
+  EXPECT_EQ(WaitFor(other), 0);
+  EXPECT_EQ(Single("select count(*) from Dirs where Dir = \"node-c\" or DirParent like "
+                   "\"R\\node-c*\""),
+            "5");
+  EXPECT_EQ(Single("select count(*) from Disks where DiskParent = \"R\\node-c\""), "1");
+  EXPECT_EQ(Single("select count(*) from Todo where Nodename = \"node-c\""), "1");
+}
+
+// A scanner killed at any moment leaves its run whole or absent: never sizes without their
+// tree, a period without sizes, or disks of a run that was not stored.
+TEST_F(ScannerProgramTest, AKilledScannerLeavesItsRunWholeOrAbsent) {
+  for (int i = 0; i < 600; ++i) {
+    fs::create_directories(tree_ / ("d" + std::to_string(i)) / "sub");
+  }
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunScanner(program_folder_), 0);
+  const auto whole_run = std::chrono::steady_clock::now() - started;
+  const std::string all_dirs = Single("select count(*) from Dirs");
+  const std::string all_parents = Single("select count(*) from Parents");
+
+  for (int k = 1; k <= 12; ++k) {
+    fs::remove(db_path_);
+    CreateBrontalDatabase(*engine_, db_path_, 2);
+    pid_t scanner = StartScanner(program_folder_);
+    std::this_thread::sleep_for(whole_run * k / 12);
+    ::kill(scanner, SIGKILL);
+    WaitFor(scanner);
+    const std::string dirs = Single("select count(*) from Dirs");
+    if (dirs == "0") {
+      for (const char* table : {"Parents", "Disks", "Periods"}) {
+        EXPECT_EQ(Single(std::string("select count(*) from ") + table), "0")
+            << table << ", kill " << k;
+      }
+    } else {
+      EXPECT_EQ(dirs, all_dirs) << "kill " << k;
+      EXPECT_EQ(Single("select count(*) from Parents"), all_parents) << "kill " << k;
+      EXPECT_EQ(Single("select count(*) from Disks"), "1") << "kill " << k;
+      EXPECT_EQ(Single("select count(*) from Periods"), "1") << "kill " << k;
+    }
+  }
 }
 
 }  // namespace

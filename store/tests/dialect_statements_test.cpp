@@ -29,7 +29,8 @@ constexpr std::int64_t kMB = 1024 * 1024;
 class DialectStatementsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CreateBrontalDatabase(*engine_, path_, 3);
+    // A file of the older kind, whose readers must list a doubled period once.
+    CreateBrontalDatabase(*engine_, path_, 3, RepeatedPeriodsSchema());
     db_ = engine_->DefaultWorkspace().OpenDatabase(path_);
     Fill();
   }

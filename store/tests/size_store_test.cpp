@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sqlite_engine.h"
+#include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"
 
@@ -22,11 +23,12 @@ namespace {
 
 using db::RecordsetType;
 
-// Forwards to a real engine, except that the first `failures` commits fail with `number`.
+// Forwards to a real engine, except that `failures` commits after the first `passing` ones fail
+// with `number`.
 class FailingCommitEngine : public db::Engine {
  public:
-  FailingCommitEngine(db::Engine& real, int number, int failures)
-      : real_(real), workspace_(real.DefaultWorkspace(), number, failures) {}
+  FailingCommitEngine(db::Engine& real, int number, int failures, int passing = 0)
+      : real_(real), workspace_(real.DefaultWorkspace(), number, failures, passing) {}
   db::Workspace& DefaultWorkspace() override { return workspace_; }
   std::unique_ptr<db::Database> CreateDatabase(const std::string& path,
                                                const db::Schema& schema) override {
@@ -39,14 +41,14 @@ class FailingCommitEngine : public db::Engine {
 
  private:
   struct Workspace : db::Workspace {
-    Workspace(db::Workspace& real, int number, int failures)
-        : real(real), number(number), failures(failures) {}
+    Workspace(db::Workspace& real, int number, int failures, int passing)
+        : real(real), number(number), failures(failures), passing(passing) {}
     std::unique_ptr<db::Database> OpenDatabase(const std::string& path, bool exclusive) override {
       return real.OpenDatabase(path, exclusive);
     }
     void BeginTrans() override { real.BeginTrans(); }
     void CommitTrans() override {
-      if (failures-- > 0) throw db::DbError(number, "commit refused");
+      if (passing-- <= 0 && failures-- > 0) throw db::DbError(number, "commit refused");
       real.CommitTrans();
     }
     void Rollback() override { real.Rollback(); }
@@ -54,6 +56,7 @@ class FailingCommitEngine : public db::Engine {
     db::Workspace& real;
     int number;
     int failures;
+    int passing;
   };
   db::Engine& real_;
   Workspace workspace_;
@@ -104,7 +107,8 @@ class SizeStoreTest : public ::testing::Test {
   void LockFromAnotherProgram() {
     other_database_ = other_engine_->DefaultWorkspace().OpenDatabase(path_);
     other_engine_->DefaultWorkspace().BeginTrans();
-    other_database_->Execute("insert into Periods (pdate) values (#1/2/2026 3:00:00#)");
+    other_database_->Execute("insert into Periods (pdate) values (#1/2/2026 " +
+                             std::to_string(other_writes_++) + ":00:00#)");
   }
   void ReleaseOtherLock() {
     other_engine_->DefaultWorkspace().CommitTrans();
@@ -123,6 +127,7 @@ class SizeStoreTest : public ::testing::Test {
   std::unique_ptr<db::Engine> other_engine_ =
       db::MakeSqliteEngine({.busy_timeout_ms = 1, .clock = &clock_});
   std::unique_ptr<db::Database> other_database_;
+  int other_writes_ = 0;
   testing::TempFolder folder_;
   std::string path_ = folder_ / "brontal.mdb";
   std::vector<int> pauses_;
@@ -152,7 +157,7 @@ TEST_F(SizeStoreTest, MissingDbLocIsShownOnceAndLaterOperationsFail) {
             std::vector<std::string>{"Database must be configured, please review installation."});
   EXPECT_THROW(store->DefaultLevel(), db::DbError);
   EXPECT_THROW(SaveSmallScan(*store), db::DbError);
-  EXPECT_NO_THROW(store->AddPeriod(store->pdate));
+  EXPECT_THROW(store->AddPeriod(store->pdate), db::DbError);  // a run no picker lists is a failure
   EXPECT_TRUE(pauses_.empty());
 }
 
@@ -217,6 +222,7 @@ TEST_F(SizeStoreTest, SaveDirsStoresTreePathsAndOneParentPerRun) {
       {"\\\\SERVER1\\D$\\Data", exabyte},
       {"/home\\alice", 30},
       {"  ", 1},
+      {"C:\\WINNT\\ ", 2},
   };
   std::vector<std::string> names{""};
   std::vector<std::int64_t> sizes{0};
@@ -224,23 +230,29 @@ TEST_F(SizeStoreTest, SaveDirsStoresTreePathsAndOneParentPerRun) {
     names.push_back(name);
     sizes.push_back(size);
   }
-  store->SaveDirs(names, sizes, static_cast<int>(std::size(scan)), exabyte + 930);
+  EXPECT_EQ(store->SaveDirs(names, sizes, static_cast<int>(std::size(scan)), exabyte + 930),
+            (std::vector<std::string>{"  ", "C:\\WINNT\\ "}));
+  // Deep Linux trees reach 255 characters easily: long names and parents are stored whole.
   EXPECT_EQ(Rows("select DirParent, Dir, Brontal from Dirs"),
             (std::vector<std::string>{
                 "R\\SERVER1\\D:|Data|" + std::to_string(exabyte),
                 "R\\server1\\/home|alice|30",
                 "R\\server1\\C:\\WINNT|system32|400",
+                "R\\server1\\C:\\WINNT|" + std::string(255, 'x') + "|8",
                 "R\\server1\\C:\\WINNT|" + wide_254 + "|7",
+                "R\\server1\\C:\\" + std::string(260, 'p') + "|q|9",
                 "R\\server1\\C:|.|10",
                 "R\\server1\\C:|WINNT|500",
                 "R\\server1|C:|900",
                 "R|server1|" + std::to_string(exabyte + 930),
             }));
-  // "  " has the parent R\server1 again, after other parents: written a second time.
+  // "  " has the parent R\server1 again, after other parents: written a second time; so has
+  // the blank name in C:\WINNT.
   EXPECT_EQ(
       Rows("select DirParent from Parents"),
       (std::vector<std::string>{"R\\SERVER1\\D:", "R\\server1", "R\\server1", "R\\server1\\/home",
-                                "R\\server1\\C:", "R\\server1\\C:\\WINNT"}));
+                                "R\\server1\\C:", "R\\server1\\C:\\WINNT", "R\\server1\\C:\\WINNT",
+                                "R\\server1\\C:\\" + std::string(260, 'p')}));
   EXPECT_EQ(Rows("select distinct pdate from Dirs union select distinct pdate from Parents"),
             std::vector<std::string>{"2026-03-09 02:00:00"});
   EXPECT_TRUE(pauses_.empty());
@@ -248,21 +260,146 @@ TEST_F(SizeStoreTest, SaveDirsStoresTreePathsAndOneParentPerRun) {
 
 TEST_F(SizeStoreTest, SaveFreeStoresDrivesUnderTheNode) {
   auto store = Store();
-  store->SaveFree({"", "/", "/home", std::string(255, 'm')}, {0, 5, 6, 7}, {0, 50, 60, 70}, 3);
+  const std::string deep_mount = "/srv/" + std::string(255, 'm');
+  store->SaveFree({"", "/", "/home", deep_mount}, {0, 5, 6, 7}, {0, 50, 60, 70}, 3);
   EXPECT_EQ(Rows("select DiskParent, Disk, DiskFree, DiskSize, pdate from Disks"),
             (std::vector<std::string>{"R\\server1|/home|6|60|2026-03-09 02:00:00",
+                                      "R\\server1|" + deep_mount + "|7|70|2026-03-09 02:00:00",
                                       "R\\server1|/|5|50|2026-03-09 02:00:00"}));
 }
 
-TEST_F(SizeStoreTest, AddPeriodStoredAlreadyIsQuiet) {
-  db::Schema unique_periods = BrontalSchema();
-  for (auto& index : unique_periods.indexes) index.unique |= index.table == "Periods";
-  std::filesystem::remove(path_);
-  engine_->CreateDatabase(path_, unique_periods)->Close();
+// One node's scan as the scanner stores it: drives, sizes, parents and period in one
+// transaction.
+void SaveWholeScan(SizeStore& store, std::int64_t size) {
+  store.BeginScan();
+  store.SaveFree({"", "C:"}, {0, size / 2}, {0, size * 2}, 1);
+  store.SaveDirs({"", "C:", "C:\\.", "C:\\Data"}, {0, size, 1, size - 1}, 3, size);
+  store.AddPeriod(store.pdate);
+  store.CommitScan();
+}
+
+TEST_F(SizeStoreTest, ARerunInTheSamePeriodReplacesOnlyThatNodesRows) {
   auto store = Store();
+  store->nodename = "server10";  // a namesake whose paths begin like server1's
+  SaveWholeScan(*store, 500);
+  clock_.Set(DateTime::FromCivil(2026, 3, 8, 2, 10));
+  auto yesterday = Store();
+  SaveWholeScan(*yesterday, 300);
+  store->nodename = "server1";
+  SaveWholeScan(*store, 100);
+  const std::vector<std::string> before = Rows("select pdate, DirParent, Dir from Dirs");
+
+  SaveWholeScan(*store, 200);  // the rerun of the same hour
+  EXPECT_EQ(Rows("select pdate, DirParent, Dir from Dirs"), before);
+  EXPECT_EQ(Rows("select DirParent, Brontal from Dirs where pdate = #3/9/2026 2:00# and Dir = "
+                 "\"server1\""),
+            std::vector<std::string>{"R|200"});
+  EXPECT_EQ(Rows("select Brontal from Dirs where pdate = #3/8/2026 2:00#"),
+            (std::vector<std::string>{"1", "299", "300", "300"}));
+  EXPECT_EQ(Rows("select DiskParent, DiskFree from Disks where pdate = #3/9/2026 2:00#"),
+            (std::vector<std::string>{"R\\server10|250", "R\\server1|100"}));
+  EXPECT_EQ(
+      Rows("select DirParent from Parents where pdate = #3/9/2026 2:00#"),
+      (std::vector<std::string>{"R\\server1", "R\\server10", "R\\server10\\C:", "R\\server1\\C:"}));
+  EXPECT_EQ(Rows("select pdate from Periods"),
+            (std::vector<std::string>{"2026-03-08 02:00:00", "2026-03-09 02:00:00"}));
+}
+
+TEST_F(SizeStoreTest, AScanIsStoredWholeOrNotAtAll) {
+  // A commit that never succeeds: nothing of the scan reaches the file.
+  {
+    // The savepoints of the three saves pass; the commit of the scan fails.
+    FailingCommitEngine refusing(*engine_, db::kCannotOpen, 1, 3);
+    auto store = Store(&refusing);
+    store->BeginScan();
+    store->SaveFree({"", "C:"}, {0, 1}, {0, 2}, 1);
+    SaveSmallScan(*store);
+    store->AddPeriod(store->pdate);
+    EXPECT_THROW(store->CommitScan(), db::DbError);
+  }
+  // A store that goes before its commit, as a killed scanner's would.
+  {
+    auto store = Store();
+    store->BeginScan();
+    store->SaveFree({"", "C:"}, {0, 1}, {0, 2}, 1);
+    SaveSmallScan(*store);
+  }
+  for (const char* table : {"Dirs", "Parents", "Disks", "Periods"}) {
+    EXPECT_EQ(Rows(std::string("select count(*) from ") + table), std::vector<std::string>{"0"})
+        << table;
+  }
+  // Disks that cannot be saved are left out; the sizes and the period are still stored.
+  FailingCommitEngine disks_refused(*engine_, db::kCannotOpen, 1);
+  auto store = Store(&disks_refused);
+  store->BeginScan();
+  EXPECT_THROW(store->SaveFree({"", "C:"}, {0, 1}, {0, 2}, 1), db::DbError);
+  SaveSmallScan(*store);
   store->AddPeriod(store->pdate);
-  EXPECT_NO_THROW(store->AddPeriod(store->pdate));
+  store->CommitScan();
+  EXPECT_EQ(Rows("select count(*) from Disks"), std::vector<std::string>{"0"});
+  EXPECT_EQ(Rows("select Dir from Dirs"), (std::vector<std::string>{".", "C:", "server1"}));
   EXPECT_EQ(Rows("select pdate from Periods"), std::vector<std::string>{"2026-03-09 02:00:00"});
+}
+
+TEST_F(SizeStoreTest, TheScannerWaitsForTheMaintenanceToolInsteadOfLosingItsRun) {
+  auto maintenance = std::make_unique<testing::OtherProgram>(path_, /*exclusive=*/true);
+  ASSERT_TRUE(maintenance->opened());
+  on_pause_ = [&](int count) {
+    if (count == 3) maintenance.reset();
+  };
+  auto store = Store();
+  EXPECT_EQ(store->DefaultLevel(), 3);
+  EXPECT_EQ(pauses_.size(), 3u);
+
+  pauses_.clear();
+  maintenance = std::make_unique<testing::OtherProgram>(path_, true);
+  store->SetLogFile("/opt/brontal/bin/brontals.log");
+  EXPECT_EQ(pauses_.size(), 3u);
+
+  pauses_.clear();
+  maintenance = std::make_unique<testing::OtherProgram>(path_, true);
+  SaveWholeScan(*store, 100);
+  EXPECT_EQ(pauses_.size(), 3u);
+  EXPECT_EQ(Rows("select count(*) from Dirs"), std::vector<std::string>{"4"});
+}
+
+TEST_F(SizeStoreTest, APeriodIsStoredOnceInNewAndOlderFiles) {
+  for (bool older : {false, true}) {
+    std::filesystem::remove(path_);
+    CreateBrontalDatabase(*engine_, path_, 3, older ? RepeatedPeriodsSchema() : BrontalSchema());
+    auto store = Store();
+    store->AddPeriod(store->pdate);
+    store->nodename = "server2";  // another node of the same hour
+    EXPECT_NO_THROW(store->AddPeriod(store->pdate));
+    EXPECT_EQ(Rows("select pdate from Periods"), std::vector<std::string>{"2026-03-09 02:00:00"})
+        << (older ? "older file" : "new file");
+  }
+  // In a new file the unique index stops a second row however it is written.
+  std::filesystem::remove(path_);
+  CreateBrontalDatabase(*engine_, path_, 3);
+  auto database = engine_->DefaultWorkspace().OpenDatabase(path_);
+  database->Execute("insert into Periods (pdate) values (#3/9/2026 2:00:00#)");
+  try {
+    database->Execute("insert into Periods (pdate) values (#3/9/2026 2:00:00#)");
+    FAIL() << "a period stored twice";
+  } catch (const db::DbError& error) {
+    EXPECT_EQ(error.Number(), db::kDuplicateKey);
+  }
+}
+
+TEST_F(SizeStoreTest, APeriodThatCannotBeStoredIsReportedAfterItsRetries) {
+  LockFromAnotherProgram();
+  auto store = Store();
+  EXPECT_THROW(store->AddPeriod(store->pdate), db::DbError);
+  EXPECT_EQ(pauses_.size(), 120u);
+  ReleaseOtherLock();
+
+  pauses_.clear();
+  FailingCommitEngine read_only(*engine_, db::kCannotOpen, 1);
+  EXPECT_THROW(Store(&read_only)->AddPeriod(store->pdate), db::DbError);
+  EXPECT_TRUE(pauses_.empty());
+  EXPECT_EQ(Rows("select pdate from Periods where pdate = #3/9/2026 2:00#"),
+            std::vector<std::string>{});
 }
 
 TEST_F(SizeStoreTest, BulkAppendsOutwaitAnotherWriterFor119Failures) {
