@@ -48,8 +48,6 @@ constexpr double kMiB = 1024.0 * 1024.0;
 constexpr double kGiB = 1024.0 * kMiB;
 // Where the scanner lives on every server; the viewer opens its log through Todo.
 constexpr std::string_view kLogFile = "C:\\Program Files\\Brontal\\brontals.log";
-// Text columns hold fewer characters than this; SizeStore leaves longer names out.
-constexpr std::size_t kMaxTextLength = 255;
 
 constexpr std::string_view kUsage =
     "usage: brontal-demo DATABASE [--nodes N] [--dirs N] [--days N] [--seed S]\n"
@@ -719,9 +717,8 @@ struct RowCounts {
   }
 };
 
-bool StoredAsText(std::string_view text) {
-  return !Trim(text).empty() && CharacterCount(text) < kMaxTextLength;
-}
+// SaveDirs leaves out the entries whose name or parent is blank.
+bool StoredAsText(std::string_view text) { return !Trim(text).empty(); }
 
 // The tree paths of a run's entries, split as Dirs holds them.
 struct DirRow {
@@ -759,10 +756,12 @@ class StoreWriter {
     store.nodename = run.node->name();
     store.DefaultLevel();
     store.SetLogFile(std::string(kLogFile));
+    store.BeginScan();
     store.SaveFree(run.drives, run.freebytes, run.totalbytes,
                    static_cast<int>(run.drives.size()) - 1);
     store.SaveDirs(run.names, run.sizes, run.n, run.nodetotal);
     store.AddPeriod(store.pdate);
+    store.CommitScan();
   }
 
   void EndOfDay() {}
@@ -808,7 +807,6 @@ class FastWriter {
     const std::string& nodename = run.node->name();
     const std::string disk_parent = "R\\" + nodename;
     for (std::size_t i = 1; i < run.drives.size(); ++i) {
-      if (CharacterCount(run.drives[i]) >= kMaxTextLength) continue;
       Append(*disks_, {{"pdate", period},
                        {"Disk", run.drives[i]},
                        {"DiskParent", disk_parent},
@@ -832,7 +830,9 @@ class FastWriter {
       Append(*parents_, {{"pdate", period}, {"DirParent", parent}});
       last_parent = std::move(parent);
     }
-    Append(*periods_, {{"pdate", period}});
+    // The first node of a period stores it; the others find it there.
+    if (period != last_period_) Append(*periods_, {{"pdate", period}});
+    last_period_ = period;
   }
 
   void EndOfDay() {
@@ -866,13 +866,12 @@ class FastWriter {
   std::unique_ptr<db::Recordset> dirs_, parents_, disks_, periods_;
   bool in_transaction_ = false;
   int days_ = 0;
+  DateTime last_period_;
 };
 
 RowCounts CountRows(const ScanRun& run) {
-  RowCounts counts{.dirs = 1, .parents = 0, .disks = 0, .periods = 1};
-  for (std::size_t i = 1; i < run.drives.size(); ++i) {
-    counts.disks += CharacterCount(run.drives[i]) < kMaxTextLength;
-  }
+  RowCounts counts{.dirs = 1, .parents = 0, .disks = 0, .periods = 0};
+  counts.disks = static_cast<std::int64_t>(run.drives.size()) - 1;
   std::string last_parent;
   for (int i = 1; i <= run.n; ++i) {
     DirRow row = TreeRow(run.node->name(), run.names[i]);
@@ -951,6 +950,7 @@ RowCounts WriteHistory(Writer& writer, StoreWriter& store_writer,
       writer.Write(run);
       written += CountRows(run);
     }
+    ++written.periods;  // one for all the nodes of the day
     writer.EndOfDay();
     if ((day + 1) * 10 / days != day * 10 / days || day + 1 == days) {
       std::fprintf(stderr, "brontal-demo: %3d%%  %d of %d days, up to %s, %lld Dirs rows, %.1f s\n",
