@@ -67,6 +67,38 @@ class ExtrasFile {
   std::size_t next_ = 0;
 };
 
+// A drive line of extras.txt: the path it sizes and the drive it is stored as.
+struct ExtraDrive {
+  std::string path;   // as it reaches the file system, in the case it was written
+  std::string drive;  // upper-cased, as stored
+};
+
+// "X:" is the node's administrative share of drive X; "X:=path" sizes path as drive X, and a
+// line without "=" is a path of its own. Trailing separators are dropped, so that the entries
+// below the path become children of the drive. Throws RunError 5 for a line that names no path,
+// which the file system would take for its own root, and for a path holding a NUL character,
+// which it would cut short.
+ExtraDrive ParseDriveLine(std::string_view trimmed, std::string_view node_as_written) {
+  const std::string upper = UpperCase(trimmed);
+  ExtraDrive extra;
+  if (upper.size() == 2 && upper[1] == ':') {
+    extra.path =
+        "\\\\" + std::string(node_as_written) + "\\" + std::string(trimmed.substr(0, 1)) + "$";
+    extra.drive = upper;
+  } else {
+    std::size_t equals = trimmed.find('=');
+    extra.path =
+        std::string(equals == std::string_view::npos ? trimmed : trimmed.substr(equals + 1));
+    extra.drive = upper.substr(0, 2);
+  }
+  if (extra.path.find('\0') != std::string::npos) {
+    throw RunError(5, "Not sized: the path of drive " + extra.drive + " holds a NUL character");
+  }
+  while (!extra.path.empty() && extra.path.back() == '\\') extra.path.pop_back();
+  if (extra.path.empty()) throw RunError(5, "Not sized: no path is given for drive " + extra.drive);
+  return extra;
+}
+
 class ScanRun {
  public:
   ScanRun(ScanServices& services, ProgramLog& log, bool ignore_err53)
@@ -248,21 +280,9 @@ void ScanRun::ProcessExtras(const std::string& path) {
     n_ = 0;
     std::string line = read();
     while (!file->AtEnd() && Trim(line).size() > 1) {
-      Trap("ErrMainExtra", [&] {
-        std::string_view trimmed = Trim(line);
-        std::string upper = UpperCase(trimmed);
-        // The stored drive is upper-cased; the path that reaches the file system keeps the
-        // case it was written in.
-        std::string drive_path, drive;
-        if (upper.size() == 2 && upper[1] == ':') {
-          drive_path = "\\\\" + written + "\\" + std::string(trimmed.substr(0, 1)) + "$";
-          drive = upper;
-        } else {
-          std::size_t equals = trimmed.find('=');
-          drive_path =
-              std::string(equals == std::string_view::npos ? trimmed : trimmed.substr(equals + 1));
-          drive = upper.substr(0, 2);
-        }
+      // A drive line refused or failing leaves that drive out of the run's data.
+      stored_all_ &= Trap("ErrMainExtra", [&] {
+        auto [drive_path, drive] = ParseDriveLine(Trim(line), written);
         if (n_ + 1 >= static_cast<int>(names_.size()) - 1) {
           names_.resize(n_ + kEntryArrayStep + 1);
           sizes_.resize(names_.size());

@@ -250,6 +250,25 @@ std::string InCaseOf(std::string word, std::string_view source) {
   return word;
 }
 
+// How deeply parentheses, function calls and signs may nest. The walk recurses into function
+// arguments and signs, so without a limit a crafted statement would overflow the stack; the
+// programs' own statements nest a few levels at most.
+constexpr int kMaxNesting = 200;
+
+[[noreturn]] void TooDeep(std::string_view sql) {
+  Fail("(expression nested more than " + std::to_string(kMaxNesting) + " levels deep)",
+       sql.substr(0, 80));
+}
+
+// Rejects parentheses nested beyond kMaxNesting before the walk begins.
+void RequireShallowParentheses(std::string_view sql, const std::vector<Token>& tokens) {
+  int depth = 0;
+  for (const Token& token : tokens) {
+    if (IsOperator(token, "(") && ++depth > kMaxNesting) TooDeep(sql);
+    if (IsOperator(token, ")")) --depth;
+  }
+}
+
 class Translator {
  public:
   Translator(std::string_view sql, const std::vector<Token>& tokens, const Dialect& target,
@@ -258,6 +277,7 @@ class Translator {
 
   // The translation of tokens [begin, end).
   std::string Render(std::size_t begin, std::size_t end) const {
+    Nested nested(*this);
     std::string out;
     std::size_t i = begin;
     while (i < end) {
@@ -292,6 +312,20 @@ class Translator {
   }
 
  private:
+  // Counts one level of the walk's recursion for as long as it lives.
+  class Nested {
+   public:
+    explicit Nested(const Translator& translator) : depth_(translator.depth_) {
+      if (++depth_ > kMaxNesting) TooDeep(translator.sql_);
+    }
+    ~Nested() { --depth_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    int& depth_;
+  };
+
   void RenderToken(const Token& token, std::string& out) const {
     switch (token.kind) {
       case TokenKind::kDoubleQuoted:
@@ -444,6 +478,7 @@ class Translator {
       case TokenKind::kOperator: {
         if (IsOperator(token, "(")) return ClosingParen(i, end) + 1;
         if (IsOperator(token, "-") || IsOperator(token, "+")) {
+          Nested nested(*this);
           const std::size_t inner = SkipSpace(i + 1, end);
           const std::size_t inner_end = OperandEnd(inner, end);
           return inner_end == inner ? i : inner_end;
@@ -497,6 +532,7 @@ class Translator {
   const std::vector<Token>& tokens_;
   const Dialect& target_;
   const TranslateOptions& options_;
+  mutable int depth_ = 0;
 };
 
 }  // namespace
@@ -515,6 +551,7 @@ std::string Translate(std::string_view sql, const Dialect& target,
   if (std::all_of(tokens.begin(), tokens.begin() + end, IsSpace)) {
     throw db::DbError(db::kSqlSyntax, "Syntax error (empty statement).");
   }
+  RequireShallowParentheses(sql, tokens);
   return Translator(sql, tokens, target, options).Render(0, end);
 }
 

@@ -381,5 +381,32 @@ TEST(JetTranslateTest, StatementBoundaries) {
   }
 }
 
+TEST(JetTranslateTest, DeepNestingIsASyntaxErrorNotACrash) {
+  auto nested = [](int depth, const std::string& open, const std::string& close) {
+    std::string sql = "select ";
+    for (int i = 0; i < depth; ++i) sql += open;
+    sql += "#1/2/26#";
+    for (int i = 0; i < depth; ++i) sql += close;
+    return sql + " from t";
+  };
+  auto expect_too_deep = [](const std::string& sql) {
+    try {
+      ToSqlite(sql);
+      ADD_FAILURE() << "no error for " << sql.substr(0, 40);
+    } catch (const db::DbError& error) {
+      EXPECT_EQ(error.Number(), db::kSqlSyntax);
+      EXPECT_NE(error.Description().find("nested more than 200 levels"), std::string::npos)
+          << error.Description();
+    }
+  };
+  for (int depth : {201, 18000}) {
+    expect_too_deep(nested(depth, "day(", ")"));
+    expect_too_deep(nested(depth, "(", ")"));
+  }
+  expect_too_deep(nested(100000, "- ", ""));
+  EXPECT_NO_THROW(ToSqlite(nested(50, "day(", ")")));
+  EXPECT_NO_THROW(ToSqlite(nested(199, "(", ")")));
+}
+
 }  // namespace
 }  // namespace brontal::jetsql

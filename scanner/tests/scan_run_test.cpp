@@ -23,6 +23,7 @@ namespace brontal {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 using Rows = std::vector<std::string>;
 
 class ScanRunTest : public ::testing::Test {
@@ -176,6 +177,30 @@ TEST_F(ScanRunTest, ExtrasBlocksSizeSharesOfFurtherNodes) {
   EXPECT_NE(std::find(log.begin(), log.end(), "Sizing \\\\server2\\users"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), "Sizing \\\\server2\\C$"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), "Extras: '  C:  '"), log.end());
+}
+
+TEST_F(ScanRunTest, ExtrasLinesThatNameNoPathAreRefusedAndTrailingSeparatorsDropped) {
+  files_.AddFile("\\\\server2\\users\\top.txt", 1);
+  files_.AddFile("\\\\server2\\users\\alice\\a.txt", 7);
+  files_.AddFile("C:\\x\\y", 1000);  // what an empty path would reach on this machine
+  std::ofstream(folder_ / "extras.txt")
+      << "server2\nH:=\\\\server2\\users\\\\\nI:=\nJ:=\\\n"
+      << "K:=\\\\server2\\users\0\\alice\n"sv << "\nend\n";
+  EXPECT_EQ(Scan(), kScanNotStored);
+  EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where DirParent like \"R\\server2*\" "
+                  "or Dir = \"server2\" order by rowid"),
+            (Rows{"R\\server2|H:|8", "R\\server2\\H:|.|1", "R\\server2\\H:|alice|7",
+                  "R\\server2\\H:\\alice|.|7", "R|server2|8"}));
+  Rows log = LogMessages();
+  Rows refused;
+  for (const std::string& line : log) {
+    if (line.starts_with("ErrMainExtra: ")) refused.push_back(line);
+  }
+  ASSERT_EQ(refused.size(), 3u);
+  EXPECT_NE(refused[0].find("no path is given for drive I:"), std::string::npos) << refused[0];
+  EXPECT_NE(refused[1].find("no path is given for drive J:"), std::string::npos) << refused[1];
+  EXPECT_NE(refused[2].find("drive K: holds a NUL character"), std::string::npos) << refused[2];
+  EXPECT_EQ(log.back(), "Finished");
 }
 
 TEST_F(ScanRunTest, LastLineOfExtrasIsNeverSized) {
