@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <exception>
+#include <utility>
 
 #include "maintenance/repair_compact.h"
 #include "platform/program_folder.h"
@@ -156,26 +157,18 @@ Client::~Client() {
   }
 }
 
-Client::OpenOutcome Client::OpenSizeDatabase(const std::function<bool()>& ask_for_database) {
-  if (database_) CloseSizeDatabase();
-  auto usable = [&] {
-    return !db_filename_.empty() && (!services_.file_exists || services_.file_exists(db_filename_));
-  };
-  for (bool repaired = false;; repaired = true) {
-    db_filename_ = services_.settings.Get("Options", "dbFilename", "");
-    if (!usable()) {
-      // The dialog sets the viewer's path and saves it; either is taken.
-      const std::string before = db_filename_;
-      if (!ask_for_database || !ask_for_database()) return OpenOutcome::kNoDatabase;
-      if (db_filename_ == before) {
-        db_filename_ = services_.settings.Get("Options", "dbFilename", "");
-      }
-      if (!usable()) return OpenOutcome::kNoDatabase;
-    }
+bool Client::Usable(const std::string& path) const {
+  return !path.empty() && (!services_.file_exists || services_.file_exists(path));
+}
 
+Client::OpenOutcome Client::OpenOrRepair(const std::string& path,
+                                         std::unique_ptr<db::Database>& opened) {
+  for (bool repaired = false;; repaired = true) {
+    // A repair whose swap failed may leave no file under the name.
+    if (!Usable(path)) return OpenOutcome::kNoDatabase;
     std::string description;
     try {
-      database_ = workspace().OpenDatabase(db_filename_);
+      opened = workspace().OpenDatabase(path);
       return OpenOutcome::kOpened;
     } catch (const std::exception& error) {
       description = error.what();
@@ -187,7 +180,26 @@ Client::OpenOutcome Client::OpenSizeDatabase(const std::function<bool()>& ask_fo
       return OpenOutcome::kFailed;
     }
     MessageBoxRepairReporter reporter(services_.message_box, services_.pointer);
-    RepairAndCompact(db_filename_, workspace(), services_.files, reporter);
+    RepairAndCompact(path, workspace(), services_.files, reporter);
+  }
+}
+
+Client::OpenOutcome Client::OpenSizeDatabase(const std::function<bool()>& ask_for_database) {
+  if (database_) CloseSizeDatabase();
+  for (;;) {
+    db_filename_ = services_.settings.Get("Options", "dbFilename", "");
+    if (!Usable(db_filename_)) {
+      // The dialog sets the viewer's path and saves it; either is taken.
+      const std::string before = db_filename_;
+      if (!ask_for_database || !ask_for_database()) return OpenOutcome::kNoDatabase;
+      if (db_filename_ == before) {
+        db_filename_ = services_.settings.Get("Options", "dbFilename", "");
+      }
+      if (!Usable(db_filename_)) return OpenOutcome::kNoDatabase;
+    }
+    const OpenOutcome outcome = OpenOrRepair(db_filename_, database_);
+    // A file that the repair took away is asked for again.
+    if (outcome != OpenOutcome::kNoDatabase) return outcome;
   }
 }
 
@@ -206,8 +218,30 @@ Client::OpenOutcome Client::CompactAndReopen() {
   CloseSizeDatabase();
   MessageBoxRepairReporter reporter(services_.message_box, services_.pointer);
   RepairAndCompact(db_filename_, workspace(), services_.files, reporter);
-  // Nobody can be asked for another file from within the dialog that compacts.
-  return OpenSizeDatabase({});
+  // The file just compacted, whatever the settings say meanwhile: the windows show its rows.
+  return OpenOrRepair(db_filename_, database_);
+}
+
+Client::OpenOutcome Client::SwitchDatabase(const std::string& path) {
+  if (database_ && path == db_filename_) return OpenOutcome::kOpened;
+  // The new file is opened before the old one is closed, so that a file that cannot be opened
+  // leaves the viewer with the database it shows rather than with none.
+  std::unique_ptr<db::Database> opened;
+  const OpenOutcome outcome = OpenOrRepair(path, opened);
+  if (outcome != OpenOutcome::kOpened) return outcome;
+  if (std::unique_ptr<db::Database> old = std::exchange(database_, std::move(opened))) {
+    try {
+      old->Close();
+    } catch (const std::exception&) {
+      // The old file is left either way; nothing it could report matters any more.
+    }
+  }
+  db_filename_ = path;
+  services_.settings.Set("Options", "dbFilename", path);
+  // The periods of the old file are no periods of this one, even when this one has none.
+  period_dates_.clear();
+  period_count_ = 0;
+  return OpenOutcome::kOpened;
 }
 
 db::Database& Client::database() {

@@ -78,7 +78,7 @@ struct ClientServices {
 };
 
 // The viewer's general module: the database connection that every window shares from start-up
-// to exit, and the services that need it.
+// to exit (the Options dialog may move it to another file), and the services that need it.
 class Client {
  public:
   explicit Client(ClientServices services);
@@ -98,8 +98,16 @@ class Client {
   // Closes the database; errors are ignored.
   void CloseSizeDatabase();
   // Closes the database, runs the repair-and-compact routine on it (reporting in message boxes
-  // under the busy pointer) and opens it again, as the Options dialog's Compact does.
+  // under the busy pointer) and opens that same file again, as the Options dialog's Compact
+  // does; kNoDatabase when the file has gone.
   OpenOutcome CompactAndReopen();
+  // Moves the viewer to the database at path, as OK in the Options dialog does when the path
+  // changed: the file is opened (with one repair-and-compact and one more try, the second failure
+  // shown as OpenSizeDatabase shows it) before the open one is closed, so that on kFailed, or
+  // kNoDatabase for a path naming no file, the viewer keeps its database and Options/dbFilename
+  // its value. On kOpened the setting names path and the periods are forgotten until
+  // ReloadPeriodDates. A path equal to DbFilename of an open database changes nothing.
+  OpenOutcome SwitchDatabase(const std::string& path);
 
   bool IsOpen() const { return database_ != nullptr; }
   // The open database; throws db::DbError kClosed unless IsOpen.
@@ -109,8 +117,8 @@ class Client {
   void SetDbFilename(std::string path) { db_filename_ = std::move(path); }
 
   // The periods recorded in the database, newest first, cut to the minute (LoadPeriodDates);
-  // reloaded at start-up and after a purge. Keeps what it had when the database holds none.
-  // Throws db::DbError.
+  // reloaded at start-up, after a purge and after SwitchDatabase. Keeps what it had when the
+  // database holds none. Throws db::DbError.
   void ReloadPeriodDates();
   const std::vector<DateTime>& PeriodDates() const { return period_dates_; }
   int PeriodCount() const { return period_count_; }
@@ -130,6 +138,13 @@ class Client {
   void CopyText(const std::string& text);
 
  private:
+  // Whether path names a file to open.
+  bool Usable(const std::string& path) const;
+  // Opens path shared into `opened`; a failing open runs the repair-and-compact routine once and
+  // tries again, and a second failure is shown. kNoDatabase when path names no file, before or
+  // after the repair.
+  OpenOutcome OpenOrRepair(const std::string& path, std::unique_ptr<db::Database>& opened);
+
   ClientServices services_;
   std::string db_filename_;
   std::unique_ptr<db::Database> database_;

@@ -199,6 +199,17 @@ std::optional<std::string> LevelExample(std::string_view shown, int default_dept
   return LevelsExample(std::min(level, kMaxLevel), settings);
 }
 
+std::vector<LevelRow> ChangedLevels(const std::vector<LevelRow>& read,
+                                    const std::vector<LevelRow>& shown) {
+  std::vector<LevelRow> changed;
+  for (const LevelRow& row : shown) {
+    auto before = std::find_if(read.begin(), read.end(),
+                               [&](const LevelRow& candidate) { return candidate.key == row.key; });
+    if (before == read.end() || before->levels != row.levels) changed.push_back(row);
+  }
+  return changed;
+}
+
 void SaveDirectoryLevels(db::Workspace& workspace, db::Database& database,
                          const std::vector<LevelRow>& rows) {
   workspace.BeginTrans();

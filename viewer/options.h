@@ -140,6 +140,12 @@ std::string SpinLevel(const LevelRow& row, int step, int default_depth);
 std::optional<std::string> LevelExample(std::string_view shown, int default_depth,
                                         const Settings& settings);
 
+// The rows of `shown` whose level differs from that of the row with the same key in `read`, in
+// the order of `shown`; a row that `read` lacks counts as changed. Only these are written back,
+// so that a level set meanwhile by another program on a row the user left alone stays.
+std::vector<LevelRow> ChangedLevels(const std::vector<LevelRow>& read,
+                                    const std::vector<LevelRow>& shown);
+
 // SaveDirectoryLevels: in one transaction, each row's Todo record, found through the index
 // "Todo" by (node name, "R") or by ("<defaultnodename>", "<defaultnodename>"), gets Levels -1
 // for "<Default>" and the shown number otherwise. A row whose record has gone meanwhile, or

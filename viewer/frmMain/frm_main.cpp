@@ -336,6 +336,14 @@ bool FrmMain::Start() {
   last_looked_date_ = GetLastLooked(services.settings, services.clock, services.locale);
   Guarded("LoadPeriodDates", [this] { client_.ReloadPeriodDates(); });
   splash->ByeForm();  // a message box may follow, which the splash would hide
+  ShowPeriods();
+  QCoreApplication::processEvents();
+  splash.reset();
+  return true;
+}
+
+void FrmMain::ShowPeriods() {
+  const ClientServices& services = client_.services();
   LoadPeriods(*p1_, *p2_, client_.PeriodDates(), services.settings, last_looked_date_,
               services.locale, services.message_box);
   QCoreApplication::processEvents();
@@ -345,9 +353,29 @@ bool FrmMain::Start() {
   } else {
     services.message_box.Show(kNothingToView, kViewerTitle, MessageIcon::kInformation);
   }
-  QCoreApplication::processEvents();
-  splash.reset();
-  return true;
+}
+
+void FrmMain::ShowNewDatabase() {
+  ClearView();
+  Guarded("LoadPeriodDates", [this] { client_.ReloadPeriodDates(); });
+  ShowPeriods();
+}
+
+void FrmMain::ClearView() {
+  // Nothing is shown until the pickers are filled again, so no emptied picker counts as a pick.
+  tree_ready_ = false;
+  has_columns_ = false;
+  const bool was_quiet = std::exchange(quiet_, true);
+  p1_->clear();
+  p2_->clear();
+  t_->clear();
+  l_->clear();
+  l_->setColumnCount(0);
+  quiet_ = was_quiet;
+  tree_items_.clear();
+  listed_key_.clear();
+  current_key_.clear();
+  SetStatus(QString());
 }
 
 void FrmMain::StoreDbLoc() {

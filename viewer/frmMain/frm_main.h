@@ -100,6 +100,7 @@ class FrmMain : public QMainWindow, public OptionsHost {
 
   // OptionsHost.
   void ReloadPeriods() override;
+  void ShowNewDatabase() override;
   bool ListHasColumns() const override { return has_columns_; }
   void SetListSort(ListSort sort) override;
 
@@ -128,6 +129,11 @@ class FrmMain : public QMainWindow, public OptionsHost {
   // chose to quit.
   bool AskForDatabase();
 
+  // The client's periods in the pickers and, for the pick, the tree with the root listed; the
+  // "nothing to view" message when the database holds no period.
+  void ShowPeriods();
+  // Empties pickers, tree, list and status and forgets the places shown, as before start-up.
+  void ClearView();
   // Builds tree and list for the pickers' periods as start-up does: columns, the saved sort,
   // the tree, and the root listed.
   void ShowFirstPick();

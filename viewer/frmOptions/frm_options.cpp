@@ -149,6 +149,8 @@ FrmOptions::FrmOptions(Client& client, OptionsHost* host, QuestionBox& questions
     stab_->setCurrentIndex(kDefaultsTab);
   }
   UpdateDBSize();
+  EnableCompact();
+  connect(txtdatabase_, &QLineEdit::textChanged, this, &FrmOptions::EnableCompact);
   connect(stab_, &QTabWidget::currentChanged, this, [this](int tab) {
     if (tab == kLevelsTab) LoadLevels();
   });
@@ -348,6 +350,10 @@ void FrmOptions::UpdateDBSize() {
   lblDBsize_->setText(ToQt(DbSizeTextOf(files_, FromQt(txtdatabase_->text()))));
 }
 
+void FrmOptions::EnableCompact() {
+  cmdCompact_->setEnabled(FromQt(txtdatabase_->text()) == client_.DbFilename());
+}
+
 void FrmOptions::LoadLevels() {
   if (levels_loaded_ || !client_.IsOpen()) return;
   lvDl_->header()->resizeSection(0, 160);
@@ -362,6 +368,7 @@ void FrmOptions::LoadLevels() {
     return;
   }
   levels_loaded_ = true;
+  levels_read_ = levels_;
   default_depth_ = DefaultDepthOf(levels_, 0);
   for (const LevelRow& row : levels_) {
     auto* item = new QTreeWidgetItem(lvDl_, {ToQt(row.computer), ToQt(row.levels)});
@@ -465,9 +472,13 @@ void FrmOptions::OkClicked() {
       }
     }
     if (stab_->isTabEnabled(kPurgingTab)) SavePurgeRules(settings, ShownPurgeRules());
-    if (stab_->isTabEnabled(kLevelsTab) && levels_loaded_ && client_.IsOpen()) {
+    // Only the rows the user changed: the others may have been set meanwhile by another
+    // program, and the rows read when the tab opened would undo that.
+    const std::vector<LevelRow> changed = ChangedLevels(levels_read_, levels_);
+    if (stab_->isTabEnabled(kLevelsTab) && levels_loaded_ && client_.IsOpen() && !changed.empty()) {
       BusyWhile busy(client_.services().pointer);
-      SaveDirectoryLevels(client_.workspace(), client_.database(), levels_);
+      SaveDirectoryLevels(client_.workspace(), client_.database(), changed);
+      levels_read_ = levels_;
     }
   } catch (...) {
     // The dialog stays open, so that the user can try again or cancel.
@@ -484,8 +495,23 @@ void FrmOptions::OkClicked() {
     }
     return;
   }
-  client_.SetDbFilename(path);
-  settings.Set("Options", "dbFilename", path);
+  if (client_.IsOpen()) {
+    // The file the dialog shows and acts on is the one the viewer has open: another one is
+    // taken only together with the connection, and the main window shows it at once.
+    if (path != client_.DbFilename()) {
+      if (client_.SwitchDatabase(path) != Client::OpenOutcome::kOpened) {
+        // The client has said why; the viewer and the setting stay on the open database, and
+        // the user may choose another file or cancel.
+        stab_->setCurrentIndex(kDatabaseTab);
+        return;
+      }
+      if (host_) host_->ShowNewDatabase();
+    }
+  } else {
+    // Start-up: the viewer opens the file once the dialog has closed.
+    client_.SetDbFilename(path);
+    settings.Set("Options", "dbFilename", path);
+  }
   accept();
 }
 

@@ -47,7 +47,10 @@ class FrmOptions : public QDialog {
   // Database tab alone is enabled, Compact is hidden, and once the dialog shows, a question box
   // asks the user to choose the file or quit. host is the main window, null at start-up;
   // questions and open_file are the boxes and the file dialog it shows; files measures the
-  // database file. Every argument must outlive the dialog.
+  // database file. Every argument must outlive the dialog. Do it now, Compact and the levels
+  // act on the client's open database; OK with another file moves the client to it and has the
+  // host show it, while a file that cannot be opened leaves the client on its database and the
+  // dialog open on the Database tab.
   FrmOptions(Client& client, OptionsHost* host, QuestionBox& questions, OpenFileDialog& open_file,
              FileSystem& files, QWidget* parent = nullptr);
 
@@ -83,6 +86,9 @@ class FrmOptions : public QDialog {
   void AskForDatabase();
   // lblDBsize for the file named in txtdatabase; empty when it cannot be measured.
   void UpdateDBSize();
+  // Compact acts on the open database, so it is offered only while txtdatabase names that file:
+  // a file chosen but not yet taken with OK is not what it would compact.
+  void EnableCompact();
   // Fills lvDl from Todo the first time its tab is chosen, so that switching tabs keeps edits.
   void LoadLevels();
   // lblExample for the selected row of lvDl; "err in lvdl_click" when it cannot be made.
@@ -113,7 +119,8 @@ class FrmOptions : public QDialog {
   bool asked_for_database_ = false;
   bool quit_viewer_ = false;
   bool levels_loaded_ = false;
-  std::vector<LevelRow> levels_;  // the rows of lvDl, in its order
+  std::vector<LevelRow> levels_;       // the rows of lvDl, in its order
+  std::vector<LevelRow> levels_read_;  // the rows as Todo held them when read or last saved
   int default_depth_ = 0;
 
   // The controls that the dialog reads or changes after building them.

@@ -1,5 +1,6 @@
 // The main window on a real database file: start-up, tree and list, navigation, periods, copy,
-// popups, splitter, placement; the splash, the About box and the single-instance rule.
+// popups, splitter, placement, another database chosen in Options; the splash, the About box and
+// the single-instance rule.
 #include "viewer/frmMain/frm_main.h"
 
 #include <QAction>
@@ -8,18 +9,22 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/busy_pointer.h"
 #include "platform/clipboard.h"
@@ -34,9 +39,11 @@
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"
 #include "viewer/client.h"
+#include "viewer/frmOptions/frm_options.h"
 #include "viewer/frm_about.h"
 #include "viewer/frm_startup.h"
 #include "viewer/period_pickers.h"
+#include "viewer/periods.h"
 #include "viewer/single_instance.h"
 #include "viewer/tests/viewer_fixture.h"
 
@@ -51,11 +58,10 @@ using testing::kP2;
 struct Viewer {
   explicit Viewer(bool fill = true) {
     database_path = folder / "brontal.mdb";
-    CreateBrontalDatabase(*engine, database_path, 3);
     if (fill) {
-      auto database = engine->DefaultWorkspace().OpenDatabase(database_path);
-      testing::FillViewerFixture(*database);
-      database->Close();
+      testing::CreateViewerDatabase(*engine, database_path);
+    } else {
+      CreateBrontalDatabase(*engine, database_path, 3);
     }
     settings.Set("Options", "dbFilename", database_path);
     // P2 is the second most recent period unless a test says otherwise.
@@ -133,6 +139,38 @@ void Focus(QWidget* widget) {
 void ClickRow(QTreeWidget& view, QTreeWidgetItem* item) {
   view.setCurrentItem(item);
   emit view.itemClicked(item, 0);
+}
+
+// Tools > Options... with `step` run on the dialog once it is up; a dialog the step leaves open
+// is cancelled, so that the test goes on.
+void WithOptions(FrmMain& window, const std::function<void(FrmOptions&)>& step) {
+  QTimer::singleShot(0, &window, [&window, &step] {
+    auto* dialog = window.findChild<FrmOptions*>("frmOptions");
+    QVERIFY(dialog && dialog->isVisible());
+    step(*dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  window.findChild<QAction*>("mnuToolsOptions")->trigger();
+}
+
+// The periods stored in a database file, read through a connection of their own.
+std::vector<DateTime> PeriodsOf(const std::string& path) {
+  auto engine = db::MakeSqliteEngine();
+  auto database = engine->DefaultWorkspace().OpenDatabase(path);
+  std::vector<DateTime> periods = LoadPeriodDates(*database);
+  database->Close();
+  return periods;
+}
+
+// The texts of the root's children in the tree, in order.
+QStringList Nodes(const QTreeWidget& tree) {
+  QStringList nodes;
+  if (tree.topLevelItemCount() == 0) return nodes;
+  for (int i = 0; i < tree.topLevelItem(0)->childCount(); ++i) {
+    nodes << tree.topLevelItem(0)->child(i)->text(0);
+  }
+  nodes.sort();
+  return nodes;
 }
 
 void ClickHeader(QTreeWidget& list, int column) {
@@ -419,6 +457,57 @@ class FrmMainTest : public QObject {
     QCOMPARE(window.ListedKey(), std::string("r\\server1"));
     QCOMPARE(Rows(*list), QStringList({"C:|1,015|1,015|0"}));
     QVERIFY(viewer.messages.shown.empty());
+  }
+
+  void anotherDatabaseChosenInOptionsIsShownAndPurged() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1\\c:");
+    const std::string other = viewer.folder / "other.mdb";
+    testing::CreateViewerDatabase(*viewer.engine, other, "SERVER3");
+
+    WithOptions(window, [&](FrmOptions& dialog) {
+      dialog.findChild<QLineEdit*>("txtdatabase")->setText(QString::fromStdString(other));
+      dialog.findChild<QPushButton*>("cmdOK")->click();
+    });
+    QVERIFY(viewer.messages.shown.empty());
+    QCOMPARE(viewer.client.DbFilename(), other);
+    QCOMPARE(Nodes(*viewer.Tree()), QStringList({"SERVER1", "SERVER3"}));
+    QCOMPARE(window.ListedKey(), std::string("r"));
+    QCOMPARE(Rows(*viewer.List()), QStringList({"SERVER1|2|1,015|1,013", "SERVER3|0|2,000|2,000"}));
+    QCOMPARE(viewer.Find<QComboBox>("p1")->count(), 3);
+    QCOMPARE(viewer.Find<QComboBox>("p2")->currentIndex(), 1);
+
+    // Do it now purges the file shown; ten days keep P1 and P2 but not P0.
+    viewer.settings.Set("Archiving", "Period2", "0 days");
+    WithOptions(window, [&](FrmOptions& dialog) {
+      QCOMPARE(dialog.findChild<QLineEdit*>("txtdatabase")->text(), QString::fromStdString(other));
+      auto* up = dialog.findChild<QWidget*>("spnPeriod2")->findChild<QToolButton*>("up");
+      for (int press = 0; press < 10; ++press) up->click();
+      dialog.findChild<QPushButton*>("cmdDoitnow")->click();
+    });
+    QVERIFY(viewer.messages.shown.empty());
+    QCOMPARE(PeriodsOf(other), (std::vector<DateTime>{kP1, kP2}));
+    QCOMPARE(PeriodsOf(viewer.database_path), (std::vector<DateTime>{kP1, kP2, kP0}));
+    QCOMPARE(viewer.Find<QComboBox>("p1")->count(), 2);
+
+    // A file without a period: nothing of the one before stays on the screen.
+    const std::string empty = viewer.folder / "empty.mdb";
+    CreateBrontalDatabase(*viewer.engine, empty, 3);
+    WithOptions(window, [&](FrmOptions& dialog) {
+      dialog.findChild<QLineEdit*>("txtdatabase")->setText(QString::fromStdString(empty));
+      dialog.findChild<QPushButton*>("cmdOK")->click();
+    });
+    QCOMPARE(viewer.messages.icons, std::vector<MessageIcon>{MessageIcon::kInformation});
+    QVERIFY(viewer.messages.shown.at(0).starts_with("There is nothing to view yet."));
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 0);
+    QCOMPARE(viewer.List()->topLevelItemCount(), 0);
+    QVERIFY(!window.ListHasColumns());
+    QCOMPARE(viewer.Find<QComboBox>("p1")->count(), 0);
+    QCOMPARE(viewer.Find<QComboBox>("p2")->count(), 0);
+    QCOMPARE(window.ListedKey(), std::string());
+    QVERIFY(!viewer.pointer.busy);
   }
 
   void loadPeriodsFillsPickersQuietly() {

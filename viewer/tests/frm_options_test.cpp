@@ -1,6 +1,6 @@
 // The Options dialog on the offscreen platform, over a real database: what it shows with nothing
 // stored, its spin buttons, the levels it stores, the database-only mode, OK's path check and
-// what OK saves, Do it now, Browse and Compact.
+// what OK saves, another database taken with OK, Do it now, Browse and Compact.
 #include "viewer/frmOptions/frm_options.h"
 
 #include <QApplication>
@@ -18,17 +18,20 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 
 #include "platform/fixed_locale.h"
 #include "platform/linux_file_operations.h"
 #include "platform/linux_filesystem.h"
-#include "platform/testing/private_config_home.h"
 #include "platform/open_file_dialog.h"
 #include "platform/qt_file_filters.h"
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
 #include "platform/question_box.h"
+#include "platform/sqlite_engine.h"
+#include "platform/testing/private_config_home.h"
 #include "report/levels_example.h"
 #include "viewer/client.h"
 #include "viewer/options_host.h"
@@ -42,10 +45,12 @@ namespace {
 class RecordingHost : public OptionsHost {
  public:
   void ReloadPeriods() override { ++reloads; }
+  void ShowNewDatabase() override { ++new_databases; }
   bool ListHasColumns() const override { return has_columns; }
   void SetListSort(ListSort sort) override { sorts.push_back(sort); }
 
   int reloads = 0;
+  int new_databases = 0;
   bool has_columns = true;
   std::vector<ListSort> sorts;
 };
@@ -90,6 +95,29 @@ void Spin(QWidget& dialog, const char* spin, const char* direction) {
 
 QString ToQt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Whether a program could now open the file exclusively, as the maintenance tool does: false
+// while any connection, the viewer's included, holds it.
+bool NobodyHolds(const std::string& path) {
+  auto engine = db::MakeSqliteEngine();
+  try {
+    engine->DefaultWorkspace().OpenDatabase(path, /*exclusive=*/true)->Close();
+    return true;
+  } catch (const db::DbError&) {
+    return false;
+  }
+}
+
+// Each node's Levels in Todo, the default row under kDefaultNodeName.
+std::map<std::string, std::int64_t> StoredLevels(db::Database& database) {
+  std::map<std::string, std::int64_t> levels;
+  auto todo =
+      database.OpenRecordset("select Nodename, Levels from Todo", db::RecordsetType::kSnapshot);
+  for (; !todo->Eof(); todo->MoveNext()) {
+    levels[todo->Field("Nodename").AsText()] = todo->Field("Levels").AsInt64();
+  }
+  return levels;
 }
 
 }  // namespace
@@ -164,6 +192,36 @@ class FrmOptionsTest : public QObject {
     QCOMPARE(todo->Field("Levels").AsInt64(), std::int64_t{-1});
   }
 
+  void okWritesOnlyTheLevelsTheUserChanged() {
+    FrmOptions& dialog = Make();
+    Find<QTabWidget>(dialog, "stab")->setCurrentIndex(FrmOptions::kLevelsTab);
+    auto* lvDl = Find<QTreeWidget>(dialog, "lvDl");
+    // Up and down again on the default row is no change; SERVER1 goes from the default to 4.
+    Spin(dialog, "spnDl", "up");
+    Spin(dialog, "spnDl", "down");
+    lvDl->setCurrentItem(lvDl->topLevelItem(1));
+    Spin(dialog, "spnDl", "up");
+    QCOMPARE(lvDl->topLevelItem(1)->text(1), QString("4"));
+
+    // Meanwhile the configuration dialog sets the default and SERVER2, and a scanner of a new
+    // node writes its row.
+    {
+      auto engine = db::MakeSqliteEngine();
+      auto other = engine->DefaultWorkspace().OpenDatabase(viewer_->data.path);
+      other->Execute("update Todo set Levels = 6 where Nodename = '" +
+                     std::string(kDefaultNodeName) + "'");
+      other->Execute("update Todo set Levels = 7 where Nodename = 'SERVER2'");
+      other->Execute("insert into Todo (Nodename, DirParent, Levels) values ('SERVER3', 'R', -1)");
+      other->Close();
+    }
+    Find<QPushButton>(dialog, "cmdOK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(
+        StoredLevels(viewer_->client.database()),
+        (std::map<std::string, std::int64_t>{
+            {std::string(kDefaultNodeName), 6}, {"SERVER1", 4}, {"SERVER2", 7}, {"SERVER3", -1}}));
+  }
+
   void aLevelsExampleThatFailsIsReported() {
     viewer_->settings.Set("Options", "DLevelsExample1", "C:\\short");
     FrmOptions& dialog = Make();
@@ -231,6 +289,69 @@ class FrmOptionsTest : public QObject {
     QVERIFY(!dialog.isVisible());
     QVERIFY(dialog.QuitViewer());
     QCOMPARE(viewer_->settings.Get("Options", "dbFilename", ""), viewer_->data.path);
+  }
+
+  void okWithAnotherFileMovesTheViewerThereWithItsCompact() {
+    const std::string other = viewer_->data.folder / "other.mdb";
+    testing::CreateViewerDatabase(*viewer_->data.engine, other, "SERVER3");
+    FrmOptions& dialog = Make();
+    Find<QLineEdit>(dialog, "txtdatabase")->setText(ToQt(other));
+    Find<QPushButton>(dialog, "cmdOK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(viewer_->message_box.shown.empty());
+    QCOMPARE(viewer_->client.DbFilename(), other);
+    QCOMPARE(viewer_->settings.Get("Options", "dbFilename", ""), other);
+    QCOMPARE(ReadDirectoryLevels(viewer_->client.database()).back().computer,
+             std::string("SERVER3"));
+    QCOMPARE(viewer_->host.new_databases, 1);
+    QVERIFY(NobodyHolds(viewer_->data.path));
+    QVERIFY(!NobodyHolds(other));
+
+    // Opened again, the dialog shows the file in use, and Compact compacts that one.
+    FrmOptions& again = Make();
+    QCOMPARE(Find<QLineEdit>(again, "txtdatabase")->text(), ToQt(other));
+    QCOMPARE(Find<QLabel>(again, "lblDBsize")->text(),
+             ToQt(DbSizeText(static_cast<std::int64_t>(std::filesystem::file_size(other)))));
+    Find<QPushButton>(again, "cmdCompact")->click();
+    QVERIFY(std::filesystem::exists(viewer_->data.folder / "other.md2"));
+    QVERIFY(!std::filesystem::exists(viewer_->data.folder / "brontal.md2"));
+    QCOMPARE(viewer_->client.DbFilename(), other);
+    QVERIFY(viewer_->client.IsOpen());
+    QCOMPARE(viewer_->host.new_databases, 1);
+  }
+
+  void okWithAFileThatCannotBeOpenedKeepsTheDatabaseInUse() {
+    const std::string damaged = viewer_->data.folder / "damaged.mdb";
+    std::ofstream(damaged) << "no database at all";
+    FrmOptions& dialog = Make();
+    dialog.show();
+    auto* txtdatabase = Find<QLineEdit>(dialog, "txtdatabase");
+    txtdatabase->setText(ToQt(damaged));
+    Find<QPushButton>(dialog, "cmdOK")->click();
+    // The file got its one repair, then the message of start-up.
+    QVERIFY(!viewer_->message_box.shown.empty());
+    QVERIFY(viewer_->message_box.shown.back().ends_with(
+        ".  Unable to open database, please try a compact/repair"));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.QuitViewer());
+    QCOMPARE(Find<QTabWidget>(dialog, "stab")->currentIndex(), int(FrmOptions::kDatabaseTab));
+    QCOMPARE(viewer_->client.DbFilename(), viewer_->data.path);
+    QCOMPARE(viewer_->settings.Get("Options", "dbFilename", ""), viewer_->data.path);
+    QCOMPARE(ReadDirectoryLevels(viewer_->client.database()).size(), std::size_t{3});
+    QCOMPARE(viewer_->host.new_databases, 0);
+    QCOMPARE(testing::ReadWholeFile(damaged), std::string("no database at all"));
+    QVERIFY(!viewer_->pointer.busy);
+    // Compact would act on the open file, not on the one named.
+    auto* compact = Find<QPushButton>(dialog, "cmdCompact");
+    QVERIFY(!compact->isEnabled());
+
+    // Back on the file in use, OK closes the dialog and leaves the connection as it is.
+    txtdatabase->setText(ToQt(viewer_->data.path));
+    QVERIFY(compact->isEnabled());
+    Find<QPushButton>(dialog, "cmdOK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(viewer_->host.new_databases, 0);
+    QVERIFY(!NobodyHolds(viewer_->data.path));
   }
 
   void okSavesTheDefaultsAndTellsTheMainWindow() {

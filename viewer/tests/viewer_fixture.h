@@ -38,8 +38,15 @@ inline void AddDirRow(db::Database& database, std::string_view parent, std::stri
 }
 
 // Fills an empty database made by CreateBrontalDatabase. Every directory of a period gets its
-// Parents row, as the scanner writes them.
-inline void FillViewerFixture(db::Database& database) {
+// Parents row, as the scanner writes them. second_server names the second server, so that a
+// test holding two databases can tell which one a window shows.
+inline void FillViewerFixture(db::Database& database, std::string_view second_server = "SERVER2") {
+  auto named = [second_server](std::string text) {
+    if (std::size_t at = text.find("SERVER2"); at != std::string::npos) {
+      text.replace(at, 7, second_server);
+    }
+    return text;
+  };
   // (parent, dir, megabytes in P1, in P2); -1 for no row in that period. P0 holds every row
   // with 1 byte.
   const std::vector<std::tuple<std::string, std::string, int, int>> rows = {
@@ -69,7 +76,9 @@ inline void FillViewerFixture(db::Database& database) {
       if (known == parent_row) return;
     parents.push_back(parent_row);
   };
-  for (const auto& [parent, dir, mb1, mb2] : rows) {
+  for (const auto& [written_parent, written_dir, mb1, mb2] : rows) {
+    const std::string parent = named(written_parent);
+    const std::string dir = named(written_dir);
     if (mb1 >= 0) add(parent, dir, mb1 * kMB, kP1);
     if (mb2 >= 0) add(parent, dir, mb2 * kMB, kP2);
     add(parent, dir, 1, kP0);
@@ -91,7 +100,7 @@ inline void FillViewerFixture(db::Database& database) {
     for (auto [parent, dir, free_mb, total_mb] :
          {std::tuple{"R\\SERVER1", "C:", 3000, 4096}, std::tuple{"R\\SERVER2", "D:", 1000, 3072}}) {
       disks->AddNew();
-      disks->SetField("DiskParent", parent);
+      disks->SetField("DiskParent", named(parent));
       disks->SetField("Disk", dir);
       disks->SetField("DiskFree", std::int64_t{free_mb} * kMB);
       disks->SetField("DiskSize", std::int64_t{total_mb} * kMB);
@@ -104,7 +113,7 @@ inline void FillViewerFixture(db::Database& database) {
   for (auto [node, levels, log] : {std::tuple{"SERVER1", -1, "C:\\tools\\scan.log"},
                                    std::tuple{"SERVER2", 5, "D:\\brontal\\brontals.log"}}) {
     todo->AddNew();
-    todo->SetField("Nodename", node);
+    todo->SetField("Nodename", named(node));
     todo->SetField("DirParent", "R");
     todo->SetField("Levels", levels);
     todo->SetField("LogFile", log);
@@ -113,11 +122,21 @@ inline void FillViewerFixture(db::Database& database) {
   todo->Close();
 }
 
+// The fixture in a new, closed database file at path (default depth 3).
+inline void CreateViewerDatabase(db::Engine& engine, const std::string& path,
+                                 std::string_view second_server = "SERVER2") {
+  CreateBrontalDatabase(engine, path, 3);
+  auto database = engine.DefaultWorkspace().OpenDatabase(path);
+  FillViewerFixture(*database, second_server);
+  database->Close();
+}
+
 // The fixture in a database file of its own temporary folder, opened shared in the default
 // workspace of an engine whose clock says 7 December 2026 09:30. The file goes with the object.
 struct ViewerDatabase {
-  ViewerDatabase() {
-    CreateBrontalDatabase(*engine, path, 3);
+  // schema: BrontalSchema, or an older variant for what older files may hold.
+  explicit ViewerDatabase(const db::Schema& schema = BrontalSchema()) {
+    CreateBrontalDatabase(*engine, path, 3, schema);
     database = engine->DefaultWorkspace().OpenDatabase(path);
     FillViewerFixture(*database);
   }
