@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/db_error.h"
+#include "platform/linux_filesystem.h"
 #include "report/report_builder.h"
 #include "store/dbloc.h"
 #include "store/format.h"
@@ -21,10 +22,8 @@ namespace {
 
 constexpr std::string_view kPeriodPattern = "dd-mmm-yyyy hh:nn";
 
-
 // Ends the run: its message has been written to the log.
 struct Failed {};
-
 
 // The whole number of a text the way the programs convert one: blanks around it, a sign, digits
 // and decimals rounded half to even. Throws RunError 13 (type mismatch) for anything else and 6
@@ -207,8 +206,10 @@ int HtmlReportRun::Main() {
                                        .message_box = s_.message_box,
                                        .state = state});
   std::string report_path = UncToKey(unc_);
+  // The page's path is logical, like the place's: \\intranet\d$\www\users.htm is a share.
+  const std::string native_html = html_file_.empty() ? "" : NativePathOf(html_file_, s_.unc_root);
   ReportOutcome outcome =
-      builder.PrintTreeExpanded2(report_path, unc_, true, period1_, period2_, html_file_, &log_,
+      builder.PrintTreeExpanded2(report_path, unc_, true, period1_, period2_, native_html, &log_,
                                  tree_, tree_ ? 0 : sort_field_, tree_ ? 0 : sort_order_);
   if (outcome == ReportOutcome::kNoFile) log_.Line("No HTML file named: nothing written");
 

@@ -23,6 +23,8 @@ struct HtmlReportServices {
   MessageBox& message_box;
   // Native path of the folder that holds the program, dbloc.txt and the log.
   std::string program_folder;
+  // The folder under which the page's \\node\share paths resolve (UncRootFromEnvironment).
+  std::string unc_root;
 };
 
 // Exit statuses of a run, for schedulers.

@@ -8,6 +8,7 @@
 #include "htmltool/html_report_run.h"
 #include "htmltool/usage.h"
 #include "platform/clock.h"
+#include "platform/linux_filesystem.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
@@ -21,7 +22,11 @@ int main(int argc, char** argv) {
   brontal::SystemClock clock;
   auto locale = brontal::MakeUserLocale();
   brontal::StderrMessageBox message_box;
-  brontal::HtmlReportServices services{*engine, clock, *locale, message_box,
-                                       brontal::ProgramFolder()};
+  brontal::HtmlReportServices services{*engine,
+                                       clock,
+                                       *locale,
+                                       message_box,
+                                       brontal::ProgramFolder(),
+                                       brontal::UncRootFromEnvironment()};
   return brontal::RunHtmlReport(command_line, services);
 }

@@ -27,7 +27,8 @@ const Lines kFormat = {
 class BrontalhTest : public testing::BrontalhFixture {
  protected:
   int Run(const std::string& command_line) {
-    HtmlReportServices services{*engine_, clock_, locale_, message_box_, program_folder_};
+    HtmlReportServices services{*engine_,     clock_,          locale_,
+                                message_box_, program_folder_, temp_ / "net"};
     return RunHtmlReport(command_line, services);
   }
   // The log after "Parsing command line: (...)".
@@ -241,6 +242,20 @@ TEST_F(BrontalhTest, ReportErrorsAreLoggedAndTheRunStillFinishes) {
   EXPECT_EQ(log[log.size() - 4], "ERROR: cannot create \"" + (temp_ / "missing/page.htm") +
                                      "\": No such file or directory in PrintTreeExpanded2");
   EXPECT_EQ(log.back(), "Finished.");
+}
+
+TEST_F(BrontalhTest, APageOnAShareIsWrittenWhereTheShareIsMounted) {
+  const std::filesystem::path share = temp_.path() / "net" / "intranet" / "d$" / "www";
+  std::filesystem::create_directories(share);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(temp_.path());
+  const int status = Run("/d:7 /u:\\\\SERVER1\\C$ /h:\\\\intranet\\d$\\www\\users.htm /list");
+  std::filesystem::current_path(before);
+  EXPECT_EQ(status, kPageWritten);
+  EXPECT_NE(testing::ReadWholeFile(share / "users.htm").find("</html>"), std::string::npos);
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find('\\'), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(BrontalhTest, NothingToReportHasItsOwnStatus) {
