@@ -52,6 +52,22 @@ class Compaction {
     }
   }
 
+  // Gives the copy the database's owner, group and permission bits. An owner this process may
+  // not give is no reason to stop: members of the group, which it keeps where it can, still
+  // write the copy. Returns that error, or null when everything was kept.
+  std::exception_ptr KeepAccess(const std::string& copy) {
+    std::exception_ptr owner_lost;
+    try {
+      files_.CopyOwner(path_, copy);
+    } catch (const FsError& error) {
+      if (error.Number() != kFsPermissionDenied) throw;
+      owner_lost = std::current_exception();
+    }
+    // After the owner, which may clear set-id bits.
+    files_.CopyMode(path_, copy);
+    return owner_lost;
+  }
+
   // Gives the old file the backup name while the database path keeps naming it; true when
   // that worked, false when the file had to be renamed away instead.
   bool KeepBackup(const std::string& backup) {
@@ -106,6 +122,19 @@ RepairOutcome Compaction::Run() {
                 "Warning only: " + Quoted(std::current_exception()) + " compacting database");
   }
 
+  // The copy belongs to whoever runs this (root, for the nightly run) and has SQLite's own
+  // permissions under its umask; the scanners of other accounts must go on writing the
+  // database, so the copy takes the file's access before it takes the file's place.
+  std::exception_ptr owner_lost;
+  try {
+    owner_lost = KeepAccess(names.copy);
+  } catch (const std::exception&) {
+    const std::exception_ptr error = std::current_exception();
+    DeleteQuietly(names.copy);  // a copy that would shut the other accounts out is no copy
+    return Fail(RepairOutcome::kCompactionFailed, Gravity::kWarning,
+                "Warning only: " + Quoted(error) + " compacting database");
+  }
+
   reporter_.Progress("Deleting old old one...(" + names.backup + ")");
   DeleteQuietly(names.backup);
 
@@ -142,6 +171,11 @@ RepairOutcome Compaction::Run() {
     return Fail(
         RepairOutcome::kNotReplaced, Gravity::kWarning,
         "Warning only: " + error + " renaming compacted database " + names.copy + " to " + path_);
+  }
+
+  if (owner_lost) {
+    reporter_.Problem(Gravity::kWarning,
+                      "Warning only: " + Quoted(owner_lost) + " keeping the owner of " + path_);
   }
 
   // The swap is done; a crash before the folder reaches the disk could still undo it.

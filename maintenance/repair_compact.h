@@ -27,7 +27,8 @@ CompactionNames CompactionNamesOf(const std::string& database_path);
 enum class RepairOutcome {
   kCompacted,         // the path holds the compacted copy, the backup the file as it was
   kRepairFailed,      // damaged or not to be opened: nothing was done
-  kCompactionFailed,  // in use, or no copy could be written: the file is as it was
+  kCompactionFailed,  // in use, or no copy could be written or given the file's permissions:
+                      // the file is as it was and no copy is left
   kNotReplaced,       // the copy could not take the file's place: the file is as it was and
                       // the copy lies beside it
   kDatabaseMissing,   // no file under the database's name; the backup holds the data as it
@@ -92,7 +93,11 @@ class MessageBoxRepairReporter : public RepairReporter {
 // and the copy replaces the file in one atomic rename. Elsewhere the old file is renamed to the
 // backup name, and the path is empty for a moment that the lock hides from the other programs;
 // a failed swap renames it back. A leftover copy of an earlier run is deleted before
-// compacting. Never throws: every failure is reported and ends the routine.
+// compacting. The copy takes the file's permission bits, and its owner and group where this
+// process may give them, before it takes the file's place, so that the accounts that wrote the
+// file can write the copy; an owner that cannot be kept (the routine runs as another user than
+// root) is reported as a warning once the copy is in place. Never throws: every other failure
+// is reported and ends the routine.
 RepairOutcome RepairAndCompact(const std::string& database_path, db::Workspace& workspace,
                                FileOperations& files, RepairReporter& reporter);
 

@@ -52,6 +52,16 @@ void FakeFileOperations::RenameOver(const std::string& from, const std::string& 
   real_.RenameOver(from, to);
 }
 
+void FakeFileOperations::CopyOwner(const std::string& from, const std::string& to) {
+  Enter(Call::kCopyOwner, "copy-owner " + from + " " + to, to);
+  real_.CopyOwner(from, to);
+}
+
+void FakeFileOperations::CopyMode(const std::string& from, const std::string& to) {
+  Enter(Call::kCopyMode, "copy-mode " + from + " " + to, to);
+  real_.CopyMode(from, to);
+}
+
 void FakeFileOperations::FlushFolder(const std::string& folder) {
   Enter(Call::kFlushFolder, "flush " + folder, folder);
   real_.FlushFolder(folder);

@@ -12,27 +12,30 @@ namespace brontal {
 
 class FakeFileOperations : public FileOperations {
  public:
-  enum class Call { kDelete, kHardLink, kRename, kRenameOver, kFlushFolder };
+  enum class Call { kDelete, kHardLink, kRename, kRenameOver, kCopyOwner, kCopyMode, kFlushFolder };
 
   // Makes the `nth` call from now on (1: the next one) throw FsError(number, text) without
   // touching any file; every later call too when `persist` is set. A later FailCall replaces
   // an earlier one.
   void FailCall(int nth, int number, std::string text, bool persist = false);
   // Makes every `call` whose target is `path` throw FsError(number, text) without touching any
-  // file. The target is the path a call creates or removes: Delete's path, HardLink's new
-  // name, the `to` of both renames, FlushFolder's folder; an empty `path` matches every target.
+  // file. The target is the path a call creates, removes or changes: Delete's path, HardLink's
+  // new name, the `to` of both renames and of both copies, FlushFolder's folder; an empty
+  // `path` matches every target.
   void FailOn(Call call, std::string path, int number, std::string text);
   // Runs `hook` with the call's description before each call, so that a test can look at the
   // files between two steps.
   void BeforeEachCall(std::function<void(const std::string& call)> hook) { hook_ = hook; }
   // Every call so far, failed ones included: "delete P", "link A B", "rename A B",
-  // "rename-over A B", "flush F".
+  // "rename-over A B", "copy-owner A B", "copy-mode A B", "flush F".
   const std::vector<std::string>& Calls() const { return calls_; }
 
   void Delete(const std::string& path) override;
   void HardLink(const std::string& existing, const std::string& new_path) override;
   void Rename(const std::string& from, const std::string& to) override;
   void RenameOver(const std::string& from, const std::string& to) override;
+  void CopyOwner(const std::string& from, const std::string& to) override;
+  void CopyMode(const std::string& from, const std::string& to) override;
   void FlushFolder(const std::string& folder) override;
 
  private:

@@ -15,8 +15,10 @@ class FileLock {
   // The lock file that guards database_path.
   static std::string LockPathFor(const std::string& database_path);
 
-  // Takes the lock without waiting. Throws DbError kInUse when another open holds a
-  // conflicting one, kCannotOpen when the lock file can be neither created nor opened.
+  // Takes the lock without waiting. A lock file this call creates takes the permission bits of
+  // the database file, and its owner and group as far as this process may give them; an
+  // existing one is left as it is. Throws DbError kInUse when another open holds a conflicting
+  // one, kCannotOpen when the lock file can be neither created nor opened.
   static FileLock Acquire(const std::string& database_path, Mode mode);
 
   FileLock() = default;

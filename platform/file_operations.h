@@ -1,5 +1,6 @@
 // The operations on whole files that replacing a database by its compacted copy needs: delete,
-// a second name, renames with and without replacing, and making a folder's entries durable.
+// a second name, renames with and without replacing, handing on owner and permissions, and
+// making a folder's entries durable.
 #pragma once
 
 #include <string>
@@ -27,6 +28,13 @@ class FileOperations {
   // Moves from onto `to` in one atomic step, replacing any file there, so that `to` names
   // either the old file or the new one at every moment.
   virtual void RenameOver(const std::string& from, const std::string& to) = 0;
+  // Gives the file `to` the owner and group of the file `from`. Only root gives a file away:
+  // an owner this process may not give is kFsPermissionDenied, after `to` has taken the group
+  // where this process may give that alone (it is a member of it). `from` is only looked at,
+  // never opened.
+  virtual void CopyOwner(const std::string& from, const std::string& to) = 0;
+  // Gives the file `to` the permission bits of the file `from`, which is only looked at.
+  virtual void CopyMode(const std::string& from, const std::string& to) = 0;
   // Makes the names created, renamed or removed in `folder` survive a crash. A file system
   // that cannot flush a folder at all makes this do nothing.
   virtual void FlushFolder(const std::string& folder) = 0;

@@ -35,6 +35,21 @@ FsError ErrorFor(int error, const std::string& action) {
   }
 }
 
+// The status of `from`, looked at without opening it: closing any descriptor of a database
+// would drop the locks that SQLite holds on it in this process.
+struct stat StatusOf(const std::string& from, const std::string& action) {
+  struct stat info;
+  if (::stat(from.c_str(), &info) != 0) throw ErrorFor(errno, action);
+  return info;
+}
+
+// A descriptor of the file `to` itself, never of what a symbolic link of that name points to.
+int OpenToChange(const std::string& to, const std::string& action) {
+  int fd = ::open(to.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) throw ErrorFor(errno, action);
+  return fd;
+}
+
 }  // namespace
 
 void LinuxFileOperations::Delete(const std::string& path) {
@@ -73,6 +88,32 @@ void LinuxFileOperations::RenameOver(const std::string& from, const std::string&
   if (::rename(from.c_str(), to.c_str()) != 0) {
     throw ErrorFor(errno, "rename " + Quoted(from) + " over " + Quoted(to));
   }
+}
+
+void LinuxFileOperations::CopyOwner(const std::string& from, const std::string& to) {
+  const struct stat source = StatusOf(from, "give " + Quoted(to) + " the owner of " + Quoted(from));
+  const std::string action = "give " + Quoted(to) + " the owner " + std::to_string(source.st_uid) +
+                             ":" + std::to_string(source.st_gid) + " of " + Quoted(from);
+  int fd = OpenToChange(to, action);
+  int error = ::fchown(fd, source.st_uid, source.st_gid) == 0 ? 0 : errno;
+  if (error == EPERM || error == EINVAL) {
+    error = EPERM;
+    // The group alone is what lets the other accounts in, and a member may give it.
+    if (::fchown(fd, static_cast<uid_t>(-1), source.st_gid) != 0) {
+      // Not a member either: the file keeps the group it was created with.
+    }
+  }
+  ::close(fd);
+  if (error != 0) throw ErrorFor(error, action);
+}
+
+void LinuxFileOperations::CopyMode(const std::string& from, const std::string& to) {
+  const std::string action = "give " + Quoted(to) + " the permissions of " + Quoted(from);
+  const struct stat source = StatusOf(from, action);
+  int fd = OpenToChange(to, action);
+  int error = ::fchmod(fd, source.st_mode & 07777) == 0 ? 0 : errno;
+  ::close(fd);
+  if (error != 0) throw ErrorFor(error, action);
 }
 
 void LinuxFileOperations::FlushFolder(const std::string& folder) {

@@ -14,6 +14,11 @@ class LinuxFileOperations : public FileOperations {
   // renameat2 with RENAME_NOREPLACE, or a check and a rename on file systems without it.
   void Rename(const std::string& from, const std::string& to) override;
   void RenameOver(const std::string& from, const std::string& to) override;
+  // fchown; EPERM, and EINVAL for an id this user namespace cannot name, are
+  // kFsPermissionDenied.
+  void CopyOwner(const std::string& from, const std::string& to) override;
+  // fchmod of set-id, sticky and permission bits.
+  void CopyMode(const std::string& from, const std::string& to) override;
   // fsync of the folder; EINVAL and EROFS (no flushing of folders there) count as done.
   void FlushFolder(const std::string& folder) override;
 };

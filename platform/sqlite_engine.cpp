@@ -182,21 +182,30 @@ class RecordsetBase : public Recordset {
     EnsureRows();
     return RowCount() == 0 || position_ < 0;
   }
-  void MoveFirst() override { MoveTo(0); }
+  void MoveFirst() override {
+    LeaveRow();
+    MoveTo(0);
+  }
   void MoveLast() override {
+    LeaveRow();
     EnsureRows();
     MoveTo(RowCount() - 1);
   }
   void MoveNext() override {
+    LeaveRow();
     if (Eof()) NoCurrent();
     MoveTo(position_ + 1, /*allow_end=*/true);
   }
   void MovePrevious() override {
+    LeaveRow();
     if (Bof()) NoCurrent();
     MoveTo(position_ - 1, /*allow_end=*/true);
   }
 
-  int FieldCount() const override { return static_cast<int>(names_.size()); }
+  int FieldCount() const override {
+    CheckOpen();
+    return static_cast<int>(names_.size());
+  }
   std::string FieldName(int index) const override {
     CheckOpen();
     if (index < 0 || index >= FieldCount()) NotFound(std::to_string(index));
@@ -246,33 +255,35 @@ class RecordsetBase : public Recordset {
     return names_.empty() ? 0 : static_cast<std::int64_t>(rows_.size() / names_.size());
   }
 
-  // Appends the current result row of a stepped statement, from column `first` on.
-  void AppendRow(sqlite3_stmt* statement, int first = 0) {
+  // Appends the current result row of a stepped statement to `rows`, from column `first` on.
+  static void AppendRow(sqlite3_stmt* statement, int first, std::vector<Value>& rows) {
     for (int i = first; i < sqlite3_column_count(statement); ++i) {
       switch (sqlite3_column_type(statement, i)) {
         case SQLITE_INTEGER:
-          rows_.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(statement, i)));
+          rows.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(statement, i)));
           break;
         case SQLITE_FLOAT:
-          rows_.emplace_back(sqlite3_column_double(statement, i));
+          rows.emplace_back(sqlite3_column_double(statement, i));
           break;
         case SQLITE_NULL:
-          rows_.emplace_back();
+          rows.emplace_back();
           break;
         default: {
           const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-          rows_.emplace_back(std::string_view(text, sqlite3_column_bytes(statement, i)));
+          rows.emplace_back(std::string_view(text, sqlite3_column_bytes(statement, i)));
         }
       }
     }
   }
 
-  // Reads every row of a statement into memory, then resets it so that it holds no lock.
-  void ReadAll(sqlite3_stmt* statement, int first_column, std::vector<std::int64_t>* rowids) {
+  // Reads every row of a statement into `rows` (and the first column into `rowids`), then
+  // resets it so that it holds no lock. A failure part way leaves `rows` incomplete.
+  void ReadAll(sqlite3_stmt* statement, int first_column, std::vector<Value>& rows,
+               std::vector<std::int64_t>* rowids) const {
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
       if (rowids) rowids->push_back(sqlite3_column_int64(statement, 0));
-      AppendRow(statement, first_column);
+      AppendRow(statement, first_column, rows);
     }
     sqlite3_reset(statement);
     if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "");
@@ -296,6 +307,9 @@ class RecordsetBase : public Recordset {
     OnMoved();
   }
   virtual void OnMoved() {}
+  // A move or a seek is starting: a row being edited or added would be written to the wrong
+  // place, or past the end, so it is given up.
+  virtual void LeaveRow() {}
 
   std::shared_ptr<Connection> connection_;
   std::vector<std::string> names_;
@@ -326,7 +340,7 @@ class SnapshotRecordset : public RecordsetBase {
     for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
       names_.emplace_back(sqlite3_column_name(statement.get(), i));
     }
-    ReadAll(statement.get(), 0, nullptr);
+    ReadAll(statement.get(), 0, rows_, nullptr);
     if (RowCount() > 0) furthest_ = 0;
   }
 
@@ -335,14 +349,21 @@ class SnapshotRecordset : public RecordsetBase {
     return furthest_ + 1;
   }
 
-  void AddNew() override { NotSupported(); }
-  void Edit() override { NotSupported(); }
-  void SetField(std::string_view, Value) override { NotSupported(); }
-  void Update() override { NotSupported(); }
-  void CancelUpdate() override { NotSupported(); }
-  void SetIndex(std::string_view) override { NotSupported(); }
-  void Seek(std::string_view, std::initializer_list<Value>) override { NotSupported(); }
-  bool NoMatch() const override { NotSupported(); }
+  void AddNew() override { Unsupported(); }
+  void Edit() override { Unsupported(); }
+  void SetField(std::string_view, Value) override { Unsupported(); }
+  void Update() override { Unsupported(); }
+  void CancelUpdate() override { Unsupported(); }
+  void SetIndex(std::string_view) override { Unsupported(); }
+  void Seek(std::string_view, std::initializer_list<Value>) override { Unsupported(); }
+  bool NoMatch() const override { Unsupported(); }
+
+ private:
+  // A closed snapshot says so before it says what it cannot do.
+  [[noreturn]] void Unsupported() const {
+    CheckOpen();
+    NotSupported();
+  }
 };
 
 // Binds a value. Text is copied unless the caller promises that the value outlives the next
@@ -374,24 +395,20 @@ void Bind(sqlite3* handle, sqlite3_stmt* statement, int index, const Value& valu
 class TableRecordset : public RecordsetBase {
  public:
   TableRecordset(std::shared_ptr<Connection> connection, std::string_view table)
-      : RecordsetBase(std::move(connection)) {
+      : RecordsetBase(std::move(connection)), table_name_(table), table_(QuoteIdentifier(table)) {
     Statement info = connection_->Prepare("select name from pragma_table_info(?1)");
     Bind(connection_->handle(), info.get(), 1, Value(table));
-    int rc;
-    while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
-      names_.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0)));
-    }
-    if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "");
+    names_ = TextColumn(info.get());
     if (names_.empty()) {
       throw DbError(kItemNotFound, "Cannot find the table '" + std::string(table) + "'.");
     }
-    table_name_ = std::string(table);
-    table_ = QuoteIdentifier(table);
   }
 
   std::int64_t RecordCount() override {
+    CheckOpen();
     Statement count = connection_->Prepare("select count(*) from " + table_);
-    if (sqlite3_step(count.get()) != SQLITE_ROW) Fail(connection_->handle(), SQLITE_ERROR, "");
+    int rc = sqlite3_step(count.get());
+    if (rc != SQLITE_ROW) Fail(connection_->handle(), rc, "counting the rows of " + table_);
     return sqlite3_column_int64(count.get(), 0);
   }
 
@@ -405,6 +422,7 @@ class TableRecordset : public RecordsetBase {
     const Value* row = CurrentRow();
     if (!row) NoCurrent();
     buffer_.assign(row, row + names_.size());
+    edit_rowid_ = CurrentRowid();
     mode_ = Mode::kEditing;
   }
 
@@ -426,7 +444,7 @@ class TableRecordset : public RecordsetBase {
     } else if (mode_ == Mode::kEditing) {
       if (!update_) update_ = PrepareUpdate();
       statement = update_.get();
-      Bind(handle, statement, static_cast<int>(names_.size()) + 1, Value(CurrentRowid()));
+      Bind(handle, statement, static_cast<int>(names_.size()) + 1, Value(edit_rowid_));
     } else {
       throw DbError(kUpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
     }
@@ -439,10 +457,9 @@ class TableRecordset : public RecordsetBase {
     // A failed update keeps the row, so that the caller may try the same update again.
     if (rc != SQLITE_DONE) Fail(handle, rc, "in table " + table_);
     if (mode_ == Mode::kEditing) {
-      std::copy(buffer_.begin(), buffer_.end(), const_cast<Value*>(CurrentRow()));
-    }
-    if (mode_ == Mode::kAdding || on_seek_row_) {
-      loaded_ = false;  // the rows read before are stale
+      KeepEditedRow();
+    } else {
+      loaded_ = false;  // the rows read before lack the new one
     }
     mode_ = Mode::kNone;
   }
@@ -463,16 +480,14 @@ class TableRecordset : public RecordsetBase {
         "where l.name = ?2 collate nocase order by i.seqno");
     Bind(connection_->handle(), list.get(), 1, Value(table_name_));
     Bind(connection_->handle(), list.get(), 2, Value(sqlite_name));
-    std::vector<std::string> columns;
-    while (sqlite3_step(list.get()) == SQLITE_ROW) {
-      columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
-    }
+    std::vector<std::string> columns = TextColumn(list.get());
     if (columns.empty()) NotFound(name);
     index_columns_ = std::move(columns);
     loaded_ = false;
   }
 
   void Seek(std::string_view comparison, std::initializer_list<Value> key) override {
+    LeaveRow();
     CheckOpen();
     if (index_columns_.empty()) {
       throw DbError(kNoCurrentIndex, "Operation invalid without a current index.");
@@ -498,11 +513,12 @@ class TableRecordset : public RecordsetBase {
                                           ") order by " + order + " limit 1");
     int i = 1;
     for (const Value& value : key) Bind(connection_->handle(), seek.get(), i++, value);
-    seek_row_.clear();
-    seek_rowid_.clear();
-    std::swap(seek_row_, rows_);
-    ReadAll(seek.get(), 1, &seek_rowid_);
-    std::swap(seek_row_, rows_);
+    // Read aside, so that a seek that fails (a busy file) leaves the current row as it was.
+    std::vector<Value> row;
+    std::vector<std::int64_t> rowid;
+    ReadAll(seek.get(), 1, row, &rowid);
+    seek_row_ = std::move(row);
+    seek_rowid_ = std::move(rowid);
     no_match_ = seek_rowid_.empty();
     on_seek_row_ = true;
     loaded_ = false;  // navigation goes on from the row found, in index order
@@ -525,7 +541,7 @@ class TableRecordset : public RecordsetBase {
     Statement all = connection_->Prepare("select rowid, * from " + table_ + order);
     self->rows_.clear();
     self->rowids_.clear();
-    self->ReadAll(all.get(), 1, &self->rowids_);
+    ReadAll(all.get(), 1, self->rows_, &self->rowids_);
     self->loaded_ = true;
     if (on_seek_row_) {
       // Continue from the row found by Seek, in index order.
@@ -546,6 +562,7 @@ class TableRecordset : public RecordsetBase {
   }
 
   void OnMoved() override { no_match_ = false; }
+  void LeaveRow() override { mode_ = Mode::kNone; }
 
   void ReleaseStatements() override {
     insert_.reset();
@@ -558,6 +575,34 @@ class TableRecordset : public RecordsetBase {
   std::int64_t CurrentRowid() const {
     if (on_seek_row_) return seek_rowid_.front();
     return rowids_[position_];
+  }
+
+  // The first column of every row of a statement, as text.
+  std::vector<std::string> TextColumn(sqlite3_stmt* statement) const {
+    std::vector<std::string> values;
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+      values.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    }
+    if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "reading the schema of " + table_);
+    return values;
+  }
+
+  // Puts the row just written into the rows held in memory, where it is the current row; the
+  // rows are read again otherwise (SetIndex reordered them since Edit).
+  void KeepEditedRow() {
+    Value* row = nullptr;
+    if (on_seek_row_) {
+      if (!seek_rowid_.empty() && seek_rowid_.front() == edit_rowid_) row = seek_row_.data();
+    } else if (loaded_ && position_ >= 0 && position_ < RowCount() &&
+               rowids_[position_] == edit_rowid_) {
+      row = &rows_[position_ * names_.size()];
+    }
+    if (row) {
+      std::copy(buffer_.begin(), buffer_.end(), row);
+    } else {
+      loaded_ = false;
+    }
   }
 
   Statement PrepareInsert() const {
@@ -584,6 +629,7 @@ class TableRecordset : public RecordsetBase {
   std::vector<std::string> index_columns_;
   std::vector<Value> buffer_;
   Mode mode_ = Mode::kNone;
+  std::int64_t edit_rowid_ = 0;  // the row that Edit began to change
   Statement insert_;
   Statement update_;
   mutable bool loaded_ = false;
@@ -616,9 +662,10 @@ void AnalyzeCopy(const std::string& path) {
     rc = sqlite3_exec(handle, "pragma analysis_limit=1000; analyze", nullptr, nullptr, nullptr);
   }
   std::string message = handle ? sqlite3_errmsg(handle) : "out of memory";
+  int extended = handle ? sqlite3_extended_errcode(handle) : rc;
   sqlite3_close(handle);
   if (rc != SQLITE_OK) {
-    throw DbError(kGeneral, "Could not analyse '" + path + "': " + message);
+    throw DbError(ErrorNumberFor(extended), "Could not analyse '" + path + "': " + message);
   }
 }
 
@@ -668,16 +715,23 @@ class SqliteDatabase : public Database {
     affected_ = sqlite3_changes64(connection_->handle());
   }
 
-  std::int64_t RecordsAffected() const override { return affected_; }
-  std::string Name() const override { return connection_ ? connection_->path() : ""; }
+  std::int64_t RecordsAffected() const override {
+    Live();
+    return affected_;
+  }
+  std::string Name() const override { return Live().path(); }
 
   void Repair() override {
     Connection& connection = Exclusive("repaired");
     std::string problem = IntegrityProblem(connection);
     if (problem.empty()) return;
     // Damaged indexes can be rebuilt from their tables; anything else is beyond repair here.
-    // A reindex that fails rolls back, and the check that follows says what is wrong.
-    sqlite3_exec(connection.handle(), "reindex", nullptr, nullptr, nullptr);
+    // A reindex that fails rolls back, and the check that follows says what is wrong, unless
+    // it failed only because a program outside the suite had the file busy.
+    int rc = sqlite3_exec(connection.handle(), "reindex", nullptr, nullptr, nullptr);
+    if (ErrorNumberFor(rc) == kLocked) {
+      Fail(connection.handle(), rc, "repairing '" + connection.path() + "'");
+    }
     problem = IntegrityProblem(connection);
     if (!problem.empty()) {
       throw DbError(kDamaged, "The database '" + connection.path() + "' is damaged: " + problem);

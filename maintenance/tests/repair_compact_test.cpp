@@ -1,17 +1,24 @@
 // RepairAndCompact on real database files: what a successful swap leaves, that the database is
-// whole and locked at every step of the swap, and that every failure leaves the database exactly
-// as it was (or, when nothing else is possible, says so as the severe error).
+// whole and locked at every step of the swap, that every failure leaves the database exactly
+// as it was (or, when nothing else is possible, says so as the severe error), and that the
+// compacted database keeps the owner and permissions that let the other accounts write it.
 #include "maintenance/repair_compact.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "maintenance/tests/maintenance_testing.h"
 #include "platform/fake_file_operations.h"
+#include "platform/file_lock.h"
+#include "platform/linux_file_operations.h"
+#include "platform/testing/file_access.h"
 #include "store/schema.h"
 
 namespace brontal {
@@ -20,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using Call = FakeFileOperations::Call;
 using Lines = std::vector<std::string>;
+using testing::ModeOf;
 using testing::ReadWholeFile;
 
 class RecordingReporter : public RepairReporter {
@@ -108,6 +116,13 @@ class RepairCompactTest : public ::testing::Test {
     }
   }
 
+  // The database as SetUp left it, with nothing beside it.
+  void PutTheDatabaseBack() {
+    fs::remove(copy_);
+    fs::remove(backup_);
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << original_;
+  }
+
   void ExpectDatabaseAsItWas() {
     EXPECT_TRUE(ReadWholeFile(path_) == original_) << "the database changed";
     EXPECT_EQ(OpenByAnotherProgram(), 0) << "the lock was not given up";
@@ -139,8 +154,10 @@ TEST_F(RepairCompactTest, SwapsInTheCompactedCopyAndKeepsTheFileAsItWasAsBackup)
   expected.push_back("<end>");
   EXPECT_EQ(reporter_.lines, expected);
   EXPECT_EQ(files_.Calls(),
-            (Lines{"delete " + copy_, "delete " + backup_, "link " + path_ + " " + backup_,
-                   "rename-over " + copy_ + " " + path_, "flush " + folder_.path().string()}));
+            (Lines{"delete " + copy_, "copy-owner " + path_ + " " + copy_,
+                   "copy-mode " + path_ + " " + copy_, "delete " + backup_,
+                   "link " + path_ + " " + backup_, "rename-over " + copy_ + " " + path_,
+                   "flush " + folder_.path().string()}));
   EXPECT_TRUE(ReadWholeFile(backup_) == original_);
   EXPECT_FALSE(fs::exists(copy_));
   EXPECT_FALSE(fs::equivalent(path_, backup_));
@@ -168,8 +185,10 @@ TEST_F(RepairCompactTest, TheDatabaseIsWholeAndLockedAtEveryStepOfTheSwap) {
     });
     ASSERT_EQ(RepairAndCompact(path_, Workspace(), files, reporter_), RepairOutcome::kCompacted);
     const std::string held = std::to_string(rows_) + " rows, open " + std::to_string(db::kInUse);
-    Lines expected = {"delete " + copy_ + ": " + held, "delete " + backup_ + ": " + held,
-                      "link " + path_ + " " + backup_ + ": " + held};
+    Lines expected = {
+        "delete " + copy_ + ": " + held, "copy-owner " + path_ + " " + copy_ + ": " + held,
+        "copy-mode " + path_ + " " + copy_ + ": " + held, "delete " + backup_ + ": " + held,
+        "link " + path_ + " " + backup_ + ": " + held};
     if (hard_links) {
       expected.push_back("rename-over " + copy_ + " " + path_ + ": " + held);
     } else {
@@ -183,6 +202,134 @@ TEST_F(RepairCompactTest, TheDatabaseIsWholeAndLockedAtEveryStepOfTheSwap) {
     EXPECT_EQ(RawDirsCount(backup_), rows_);
     EXPECT_EQ(OpenByAnotherProgram(), 0);
   }
+}
+
+TEST_F(RepairCompactTest, EveryFailingStepLeavesTheCompactedDatabaseOrTheOneAsItWas) {
+  // What each step's failure ends in: a failed deletion is no reason to stop (what is left makes
+  // a later step fail), the copy's owner and mode are part of making it, and the flush comes
+  // after the swap.
+  const std::map<std::string, RepairOutcome> outcome_of = {
+      {"delete", RepairOutcome::kCompacted},
+      {"copy-owner", RepairOutcome::kCompactionFailed},
+      {"copy-mode", RepairOutcome::kCompactionFailed},
+      {"link", RepairOutcome::kNotReplaced},
+      {"rename", RepairOutcome::kNotReplaced},
+      {"rename-over", RepairOutcome::kNotReplaced},
+      {"flush", RepairOutcome::kCompacted}};
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  for (bool hard_links : {true, false}) {
+    int steps = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE((hard_links ? "with hard links, step " : "without hard links, step ") +
+                   std::to_string(nth));
+      PutTheDatabaseBack();
+      FakeFileOperations files;
+      if (!hard_links) files.FailOn(Call::kHardLink, "", kFsNotSupported, "no hard links");
+      files.FailCall(nth, kFsDeviceIo, "Device I/O error");
+      RecordingReporter reporter;
+      const RepairOutcome outcome = RepairAndCompact(path_, Workspace(), files, reporter);
+      if (files.Calls().size() < static_cast<std::size_t>(nth)) break;  // nothing failed
+      ++steps;
+      const std::string& failed = files.Calls()[nth - 1];
+      SCOPED_TRACE(failed);
+      ASSERT_EQ(outcome, outcome_of.at(failed.substr(0, failed.find(' '))));
+      if (outcome == RepairOutcome::kCompacted) {
+        EXPECT_EQ(RawDirsCount(path_), rows_);
+        EXPECT_LT(fs::file_size(path_), original_.size());
+        EXPECT_EQ(ModeOf(path_), 0660);
+        EXPECT_TRUE(ReadWholeFile(backup_) == original_);
+        EXPECT_EQ(OpenByAnotherProgram(), 0);
+        EXPECT_EQ(reporter.gravities.size(), failed.starts_with("flush") ? 1u : 0u);
+      } else {
+        ExpectDatabaseAsItWas();
+        EXPECT_EQ(ModeOf(path_), 0660);
+        EXPECT_EQ(reporter.gravities, std::vector<Gravity>{Gravity::kWarning});
+        EXPECT_FALSE(fs::exists(backup_));
+        EXPECT_EQ(fs::exists(copy_), outcome == RepairOutcome::kNotReplaced);
+      }
+    }
+    EXPECT_EQ(steps, hard_links ? 7 : 8);
+  }
+}
+
+TEST_F(RepairCompactTest, TheCompactedDatabaseKeepsThePermissionBitsWhateverTheUmask) {
+  testing::ScopedUmask strict(077);  // SQLite's copy would be 0600
+  for (int mode : {0660, 0664, 0640, 0604}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(::chmod(path_.c_str(), mode), 0);
+    RecordingReporter reporter;
+    EXPECT_EQ(RepairAndCompact(path_, Workspace(), files_, reporter), RepairOutcome::kCompacted);
+    EXPECT_TRUE(reporter.gravities.empty());
+    EXPECT_EQ(ModeOf(path_), mode);
+    EXPECT_EQ(ModeOf(backup_), mode);
+    EXPECT_EQ(RawDirsCount(path_), rows_);
+  }
+}
+
+TEST_F(RepairCompactTest, RunAsRootTheCompactedDatabaseKeepsItsOwnerAndGroup) {
+  if (!testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to give the database to another account";
+  }
+  ASSERT_EQ(::chown(path_.c_str(), 1234, 2345), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  testing::ScopedUmask usual(022);
+  EXPECT_EQ(Run(), RepairOutcome::kCompacted);
+  EXPECT_TRUE(reporter_.gravities.empty());
+  struct stat info {};
+  ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_EQ(info.st_uid, 1234u);
+  EXPECT_EQ(info.st_gid, 2345u);
+  EXPECT_EQ(RawDirsCount(path_), rows_);
+}
+
+TEST_F(RepairCompactTest, AnOwnerThatCannotBeKeptIsAWarningOnceTheCopyIsInPlace) {
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  const std::string denied =
+      "Permission denied: could not give '" + copy_ + "' the owner 1234:2345 of '" + path_ + "'";
+  files_.FailOn(Call::kCopyOwner, copy_, kFsPermissionDenied, denied);
+  EXPECT_EQ(Run(), RepairOutcome::kCompacted);
+  Lines expected = ProgressUpToTheSwap();
+  expected.push_back("Warning only: \"" + denied + "\" keeping the owner of " + path_);
+  expected.push_back("<end>");
+  EXPECT_EQ(reporter_.lines, expected);
+  EXPECT_EQ(reporter_.gravities, std::vector<Gravity>{Gravity::kWarning});
+  EXPECT_EQ(ModeOf(path_), 0660);  // the mode is kept all the same
+  EXPECT_EQ(RawDirsCount(path_), rows_);
+  EXPECT_TRUE(ReadWholeFile(backup_) == original_);
+}
+
+TEST_F(RepairCompactTest, AnotherAccountCompactingKeepsTheGroupAndSaysTheOwnerIsLost) {
+  if (!testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to own the database by another account than the one compacting";
+  }
+  // Account 1234 owns the database; 1235, of the same group, compacts it from the viewer.
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0777), 0);
+  ASSERT_EQ(::chown(path_.c_str(), 1234, 2345), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  fs::remove(db::FileLock::LockPathFor(path_));  // made by root in SetUp, before the chown
+  testing::AccountRun viewer = testing::RunAsAccount(1235, 2345, [&](std::string& out) {
+    auto engine = db::MakeSqliteEngine();
+    LinuxFileOperations files;
+    RecordingReporter reporter;
+    RepairOutcome outcome = RepairAndCompact(path_, engine->DefaultWorkspace(), files, reporter);
+    for (const std::string& line : reporter.lines) out += line + "\n";
+    return static_cast<int>(outcome);
+  });
+  ASSERT_EQ(viewer.status, static_cast<int>(RepairOutcome::kCompacted)) << viewer.out;
+  std::string expected;
+  for (const std::string& line : ProgressUpToTheSwap()) expected += line + "\n";
+  expected += "Warning only: \"Permission denied: could not give '" + copy_ +
+              "' the owner 1234:2345 of '" + path_ + "'\" keeping the owner of " + path_ +
+              "\n<end>\n";
+  EXPECT_EQ(viewer.out, expected);
+  struct stat info {};
+  ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_EQ(info.st_uid, 1235u);
+  EXPECT_EQ(info.st_gid, 2345u);  // so the owner, of the group, can still write it
+  EXPECT_EQ(RawDirsCount(path_), rows_);
+  EXPECT_TRUE(ReadWholeFile(backup_) == original_);
 }
 
 TEST_F(RepairCompactTest, AnotherProgramHoldingTheDatabaseStopsItWithAWarning) {
@@ -199,6 +346,28 @@ TEST_F(RepairCompactTest, AnotherProgramHoldingTheDatabaseStopsItWithAWarning) {
   EXPECT_TRUE(ReadWholeFile(path_) == original_);
   EXPECT_FALSE(fs::exists(copy_));
   EXPECT_FALSE(fs::exists(backup_));
+}
+
+TEST_F(RepairCompactTest, ACopyThatCannotTakeTheDatabasesAccessIsNeverSwappedIn) {
+  const std::pair<Call, int> faults[] = {{Call::kCopyOwner, kFsDeviceIo},
+                                         {Call::kCopyMode, kFsPermissionDenied}};
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  for (const auto& [call, number] : faults) {
+    SCOPED_TRACE(number);
+    FakeFileOperations files;
+    files.FailOn(call, copy_, number, "could not");
+    RecordingReporter reporter;
+    EXPECT_EQ(RepairAndCompact(path_, Workspace(), files, reporter),
+              RepairOutcome::kCompactionFailed);
+    EXPECT_EQ(reporter.lines,
+              (Lines{"<begin>", "Beginning repair (if necessary)...", "Compacting database...",
+                     "Warning only: \"could not\" compacting database", "<end>"}));
+    ExpectDatabaseAsItWas();
+    EXPECT_EQ(ModeOf(path_), 0660);
+    EXPECT_EQ(files.Calls().back(), "delete " + copy_);
+    EXPECT_FALSE(fs::exists(copy_));
+    EXPECT_FALSE(fs::exists(backup_));
+  }
 }
 
 TEST_F(RepairCompactTest, ABackupThatCannotBeDeletedLeavesTheDatabaseUncompacted) {

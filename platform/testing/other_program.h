@@ -1,7 +1,8 @@
 // Another program of the suite holding a database open, in a child process, for tests of the
-// open modes across processes.
+// open modes across processes and of a file made busy by somebody else's transaction.
 #pragma once
 
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +13,21 @@
 
 namespace brontal::testing {
 
+// The SQLite lock the other program holds besides its open.
+enum class Holding {
+  kNothing,
+  kReadLock,    // a read under way: no commit can write the file until it ends
+  kWriteLock,   // a transaction that writes (a scanner saving): nobody else can write
+  kCommitLock,  // a commit writing the file: nobody can even read it
+};
+
 // Opens the database shared (a viewer idle all day) or exclusively (the maintenance tool) in a
-// child process and holds it until this object goes. opened() tells whether the open worked.
+// child process, takes `holding`, and keeps both until this object goes. opened() tells
+// whether the open and the lock worked.
 class OtherProgram {
  public:
-  explicit OtherProgram(const std::string& path, bool exclusive = false) {
+  explicit OtherProgram(const std::string& path, bool exclusive = false,
+                        Holding holding = Holding::kNothing) {
     int ready[2], stop[2];
     if (::pipe(ready) != 0 || ::pipe(stop) != 0) std::abort();
     pid_ = ::fork();
@@ -27,9 +38,19 @@ class OtherProgram {
       try {
         auto engine = db::MakeSqliteEngine();
         auto database = engine->DefaultWorkspace().OpenDatabase(path, exclusive);
+        // The engine copies every read out at once and takes no lock beyond what a write
+        // needs, so the locks of a program caught in the middle of its work are taken here.
+        sqlite3* handle = nullptr;
+        if (holding != Holding::kNothing &&
+            (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+             sqlite3_exec(handle, LockStatement(holding), nullptr, nullptr, nullptr) !=
+                 SQLITE_OK)) {
+          status = 5;
+        }
         char c = 'y';
-        if (::write(ready[1], &c, 1) != 1) status = 3;
-        if (::read(stop[0], &c, 1) < 0) status = 4;
+        if (status == 0 && ::write(ready[1], &c, 1) != 1) status = 3;
+        if (status == 0 && ::read(stop[0], &c, 1) < 0) status = 4;
+        sqlite3_close(handle);
       } catch (const db::DbError&) {
         status = 2;
       }
@@ -53,6 +74,17 @@ class OtherProgram {
   bool opened() const { return opened_; }
 
  private:
+  static const char* LockStatement(Holding holding) {
+    switch (holding) {
+      case Holding::kReadLock:
+        return "begin; select count(*) from sqlite_schema";
+      case Holding::kWriteLock:
+        return "begin immediate";
+      default:
+        return "begin exclusive";
+    }
+  }
+
   pid_t pid_;
   int stop_;
   bool opened_ = false;

@@ -1,15 +1,20 @@
-// The database engine against real files: open modes across processes, recordsets, seeks,
-// transactions, repair and compaction.
+// The database engine against real files: open modes across processes and accounts,
+// recordsets, seeks and edits, transactions, busy files, closed objects, repair and compaction.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "platform/file_lock.h"
 #include "platform/sqlite_engine.h"
+#include "platform/testing/file_access.h"
 #include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 
@@ -75,6 +80,17 @@ class DatabaseTest : public ::testing::Test {
     rs->Update();
   }
 
+  // Every Todo row as "node levels", in node order.
+  static std::string TodoRows(Database& db) {
+    auto rs = db.OpenRecordset("select Nodename, Levels from Todo order by Nodename",
+                               RecordsetType::kSnapshot);
+    std::string rows;
+    for (; !rs->Eof(); rs->MoveNext()) {
+      rows += (rows.empty() ? "" : ", ") + rs->Field(0).AsText() + " " + rs->Field(1).AsText();
+    }
+    return rows;
+  }
+
   std::int64_t Count(Database& db, std::string_view table) {
     return db.OpenRecordset(table, RecordsetType::kTable)->RecordCount();
   }
@@ -138,6 +154,55 @@ TEST_F(DatabaseTest, ExclusiveAndSharedOpensExcludeEachOtherAcrossProcesses) {
     EXPECT_FALSE(second.opened());
   }
   Open(true)->Close();  // both gone: the locks died with them
+}
+
+TEST_F(DatabaseTest, ALockFileTakesTheDatabasesPermissionsWhenItIsCreatedOnly) {
+  const std::string lock = FileLock::LockPathFor(path_);
+  testing::ScopedUmask strict(077);  // stricter than the database's: it must not decide
+  ASSERT_TRUE(fs::remove(lock));
+  ASSERT_EQ(::chmod(path_.c_str(), 0664), 0);
+  Open()->Close();
+  EXPECT_EQ(testing::ModeOf(lock), 0664);
+
+  ASSERT_EQ(::chmod(lock.c_str(), 0660), 0);  // as an administrator set it
+  ASSERT_EQ(::chmod(path_.c_str(), 0644), 0);
+  Open(/*exclusive=*/true)->Close();
+  EXPECT_EQ(testing::ModeOf(lock), 0660);
+}
+
+TEST_F(DatabaseTest, ALockFileThatRootCreatesLetsTheOtherAccountsOfTheDatabaseIn) {
+  if (!testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to give the database to other accounts";
+  }
+  // Account 1234 owns the database and 1235 shares its group, as two scanners would.
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  ASSERT_EQ(::chown(path_.c_str(), 1234, 2345), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0660), 0);
+  const std::string lock = FileLock::LockPathFor(path_);
+  ASSERT_TRUE(fs::remove(lock));
+  testing::ScopedUmask usual(022);
+  Open()->Close();  // root comes first, as the nightly maintenance may
+  struct stat info {};
+  ASSERT_EQ(::stat(lock.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_EQ(info.st_uid, 1234u);
+  EXPECT_EQ(info.st_gid, 2345u);
+
+  testing::AccountRun scanner = testing::RunAsAccount(1235, 2345, [&](std::string& out) {
+    try {
+      auto engine = MakeSqliteEngine();
+      // Exclusively (the viewer's Compact), then shared to write a scan.
+      engine->DefaultWorkspace().OpenDatabase(path_, /*exclusive=*/true)->Close();
+      auto db = engine->DefaultWorkspace().OpenDatabase(path_);
+      AddDir(*db, "R", "SCANNER", 1, p1_);
+      return 0;
+    } catch (const DbError& error) {
+      out = std::to_string(error.Number()) + ": " + error.what();
+      return 1;
+    }
+  });
+  EXPECT_EQ(scanner.status, 0) << scanner.out;
+  EXPECT_EQ(Count(*Open(), "Dirs"), 1);
 }
 
 TEST_F(DatabaseTest, SnapshotPositionAndRecordCount) {
@@ -263,6 +328,80 @@ TEST_F(DatabaseTest, TodoSeekEditUpdate) {
   EXPECT_EQ(todo->RecordCount(), 3);
 }
 
+TEST_F(DatabaseTest, AMoveOrASeekGivesUpAPendingEditOrAdd) {
+  auto db = Open();
+  for (const char* node : {"S1", "S2", "S3"}) AddNode(*db, node, 1);
+  const std::string before = TodoRows(*db);
+  auto todo = db->OpenRecordset("Todo", RecordsetType::kTable);
+  todo->SetIndex("Todo");
+  auto to_s2 = [&] {
+    todo->MoveFirst();
+    todo->MoveNext();
+  };
+  auto seek = [&](const char* node) { todo->Seek("=", {node, "R"}); };
+  const std::pair<const char*, std::function<void()>> moves[] = {
+      {"MoveFirst", [&] { todo->MoveFirst(); }},
+      {"MoveNext", [&] { todo->MoveNext(); }},
+      {"MovePrevious", [&] { todo->MovePrevious(); }},
+      {"MoveLast", [&] { todo->MoveLast(); }},
+      {"Seek", [&] { seek("S3"); }},
+      {"Seek without a match", [&] { seek("S9"); }},
+  };
+  for (const auto& [name, move] : moves) {
+    SCOPED_TRACE(name);
+    to_s2();
+    todo->Edit();
+    todo->SetField("Levels", 7);
+    move();
+    ExpectError(kUpdateWithoutAddNew, [&] { todo->Update(); });
+    ExpectError(kUpdateWithoutAddNew, [&] { todo->SetField("Levels", 7); });
+
+    to_s2();
+    todo->AddNew();
+    todo->SetField("Nodename", "S9");
+    todo->SetField("DirParent", "R");
+    move();
+    ExpectError(kUpdateWithoutAddNew, [&] { todo->Update(); });
+    ExpectError(kUpdateWithoutAddNew, [&] { todo->CancelUpdate(); });
+    EXPECT_EQ(TodoRows(*db), before);
+  }
+
+  // Off the last row there is no row to write at all.
+  todo->MoveLast();
+  todo->Edit();
+  todo->MoveNext();
+  ASSERT_TRUE(todo->Eof());
+  ExpectError(kUpdateWithoutAddNew, [&] { todo->Update(); });
+
+  // An edit begun after the move changes the row moved to, and only that one.
+  to_s2();
+  todo->Edit();
+  todo->MoveNext();
+  todo->Edit();
+  todo->SetField("Levels", 7);
+  todo->Update();
+  EXPECT_EQ(todo->Field("Levels").AsInt64(), 7);
+  EXPECT_EQ(TodoRows(*db), "S1 1, S2 1, S3 7");
+}
+
+TEST_F(DatabaseTest, AnEditWritesTheRowItBeganOnEvenAfterANewIndexOrder) {
+  auto db = Open();
+  for (const char* node : {"S3", "S1", "S2"}) AddNode(*db, node, 1);
+  auto todo = db->OpenRecordset("Todo", RecordsetType::kTable);
+  todo->MoveFirst();  // in the order of writing
+  ASSERT_EQ(todo->Field("Nodename").AsText(), "S3");
+  todo->Edit();
+  todo->SetField("Levels", 7);
+  todo->SetIndex("Todo");  // the first row is now S1
+  todo->Update();
+  EXPECT_EQ(TodoRows(*db), "S1 1, S2 1, S3 7");
+  todo->MoveFirst();
+  EXPECT_EQ(todo->Field("Nodename").AsText(), "S1");
+  EXPECT_EQ(todo->Field("Levels").AsInt64(), 1);
+  todo->MoveLast();
+  EXPECT_EQ(todo->Field("Levels").AsInt64(), 7);
+}
+
 TEST_F(DatabaseTest, TransactionsNestAndRollBack) {
   auto db = Open();
   Workspace& ws = engine_->DefaultWorkspace();
@@ -300,6 +439,80 @@ TEST_F(DatabaseTest, BusyFileFailsAtBeginTransWithNothingWritten) {
   EXPECT_EQ(Count(*db, "Dirs"), 2);
 }
 
+// Scanners retry a save only on kLocked and kInUse, so a busy file must never come back as any
+// other error, wherever the engine meets it; and nothing may be half done when it does.
+TEST_F(DatabaseTest, ACommitUnderWayMakesEveryReadReportLocked) {
+  auto db = Open();
+  AddDir(*db, "R", "A", 1, p1_);
+  AddNode(*db, "S1", 3);
+  auto dirs = db->OpenRecordset("Dirs", RecordsetType::kTable);
+  auto todo = db->OpenRecordset("Todo", RecordsetType::kTable);
+  todo->SetIndex("Todo");
+  todo->MoveFirst();
+  auto unindexed = db->OpenRecordset("Todo", RecordsetType::kTable);
+  {
+    testing::OtherProgram scanner(path_, /*exclusive=*/false, testing::Holding::kCommitLock);
+    ASSERT_TRUE(scanner.opened());
+    ExpectError(kLocked, [&] { Open(); });  // the first read of the schema
+    ExpectError(kLocked,
+                [&] { db->OpenRecordset("select * from dirs", RecordsetType::kSnapshot); });
+    ExpectError(kLocked, [&] { db->OpenRecordset("Dirs", RecordsetType::kTable); });
+    ExpectError(kLocked, [&] { dirs->RecordCount(); });
+    ExpectError(kLocked, [&] { dirs->MoveFirst(); });
+    ExpectError(kLocked, [&] { todo->Seek("=", {"S1", "R"}); });
+    ExpectError(kLocked, [&] { unindexed->SetIndex("Todo"); });
+    ExpectError(kLocked, [&] { db->Execute("delete * from dirs"); });
+    ExpectError(kLocked, [&] { engine_->DefaultWorkspace().BeginTrans(); });
+  }
+  EXPECT_EQ(dirs->RecordCount(), 1);
+  EXPECT_EQ(todo->Field("Nodename").AsText(), "S1");  // the failed seek moved nothing
+  todo->MoveNext();
+  EXPECT_TRUE(todo->Eof());
+  todo->Seek("=", {"S1", "R"});
+  EXPECT_FALSE(todo->NoMatch());
+  unindexed->SetIndex("Todo");
+  Open()->Close();
+}
+
+TEST_F(DatabaseTest, AWriteUnderWayMakesEveryWriteReportLockedAndKeepsTheRow) {
+  auto db = Open();
+  AddDir(*db, "R", "A", 1, p1_);
+  auto dirs = db->OpenRecordset("Dirs", RecordsetType::kTable);
+  {
+    testing::OtherProgram scanner(path_, /*exclusive=*/false, testing::Holding::kWriteLock);
+    ASSERT_TRUE(scanner.opened());
+    EXPECT_EQ(Count(*db, "Dirs"), 1);  // reading goes on
+    ExpectError(kLocked, [&] { db->Execute("delete * from dirs"); });
+    dirs->AddNew();
+    dirs->SetField("DirParent", "R");
+    dirs->SetField("Dir", "B");
+    dirs->SetField("pdate", p1_);
+    ExpectError(kLocked, [&] { dirs->Update(); });
+    ExpectError(kLocked, [&] { engine_->DefaultWorkspace().BeginTrans(); });
+    EXPECT_EQ(Count(*db, "Dirs"), 1);
+  }
+  dirs->Update();  // the same row, once the file is free
+  EXPECT_EQ(Count(*db, "Dirs"), 2);
+}
+
+TEST_F(DatabaseTest, ACommitThatMeetsAReaderReportsLockedAndCanBeRetried) {
+  auto db = Open();
+  auto reader = std::make_unique<testing::OtherProgram>(path_, /*exclusive=*/false,
+                                                        testing::Holding::kReadLock);
+  ASSERT_TRUE(reader->opened());
+  ExpectError(kLocked, [&] { AddDir(*db, "R", "A", 1, p1_); });  // a statement's own commit
+  Workspace& ws = engine_->DefaultWorkspace();
+  ws.BeginTrans();
+  AddDir(*db, "R", "B", 1, p1_);
+  ExpectError(kLocked, [&] { ws.CommitTrans(); });
+  reader.reset();
+  ws.CommitTrans();  // the same transaction
+  auto rs = db->OpenRecordset("select dir from dirs", RecordsetType::kSnapshot);
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Field("dir").AsText(), "B");
+}
+
 TEST_F(DatabaseTest, ClosingTheDatabaseClosesItsRecordsets) {
   auto db = Open();
   AddDir(*db, "R", "A", 1, p1_);
@@ -310,6 +523,57 @@ TEST_F(DatabaseTest, ClosingTheDatabaseClosesItsRecordsets) {
   ExpectError(kClosed, [&] { table->AddNew(); });
   ExpectError(kClosed, [&] { db->Execute("delete * from dirs"); });
   Open(true)->Close();  // the lock went with it
+}
+
+TEST_F(DatabaseTest, EveryMemberOfAClosedObjectSaysItIsClosed) {
+  auto db = Open();
+  AddNode(*db, "S1", 1);
+  db->Execute("update todo set levels = 2");
+  for (bool whole_database : {false, true}) {
+    SCOPED_TRACE(whole_database ? "the database closed" : "the recordset closed");
+    auto table = db->OpenRecordset("Todo", RecordsetType::kTable);
+    table->SetIndex("Todo");
+    table->MoveFirst();
+    auto snapshot = db->OpenRecordset("select * from todo", RecordsetType::kSnapshot);
+    if (whole_database) {
+      db->Close();
+    } else {
+      table->Close();
+      snapshot->Close();
+    }
+    for (Recordset* rs : {table.get(), snapshot.get()}) {
+      ExpectError(kClosed, [&] { rs->RecordCount(); });
+      ExpectError(kClosed, [&] { rs->Eof(); });
+      ExpectError(kClosed, [&] { rs->Bof(); });
+      ExpectError(kClosed, [&] { rs->MoveFirst(); });
+      ExpectError(kClosed, [&] { rs->MoveNext(); });
+      ExpectError(kClosed, [&] { rs->MovePrevious(); });
+      ExpectError(kClosed, [&] { rs->MoveLast(); });
+      ExpectError(kClosed, [&] { rs->Field("Nodename"); });
+      ExpectError(kClosed, [&] { rs->Field(0); });
+      ExpectError(kClosed, [&] { rs->FieldCount(); });
+      ExpectError(kClosed, [&] { rs->FieldName(0); });
+      ExpectError(kClosed, [&] { rs->AddNew(); });
+      ExpectError(kClosed, [&] { rs->Edit(); });
+      ExpectError(kClosed, [&] { rs->SetField("Levels", 3); });
+      ExpectError(kClosed, [&] { rs->Update(); });
+      ExpectError(kClosed, [&] { rs->CancelUpdate(); });
+      ExpectError(kClosed, [&] { rs->SetIndex("Todo"); });
+      ExpectError(kClosed, [&] { rs->Seek("=", {"S1", "R"}); });
+      ExpectError(kClosed, [&] { rs->NoMatch(); });
+      rs->Close();  // closing twice does nothing
+    }
+  }
+  ExpectError(kClosed, [&] { db->OpenRecordset("Todo", RecordsetType::kTable); });
+  ExpectError(kClosed, [&] { db->Execute("delete * from todo"); });
+  ExpectError(kClosed, [&] { db->RecordsAffected(); });
+  ExpectError(kClosed, [&] { db->Name(); });
+  ExpectError(kClosed, [&] { db->Repair(); });
+  ExpectError(kClosed, [&] { db->CompactInto(path_ + "1"); });
+  db->Close();
+  EXPECT_FALSE(fs::exists(path_ + "1"));
+  auto again = Open(/*exclusive=*/true);  // nothing of the closed objects holds the file
+  EXPECT_EQ(TodoRows(*again), "S1 2");
 }
 
 TEST_F(DatabaseTest, RepairFindsDamageAndCompactWritesAFreshCopy) {
@@ -339,6 +603,55 @@ TEST_F(DatabaseTest, RepairFindsDamageAndCompactWritesAFreshCopy) {
   }
   ExpectError(kDamaged, [&] { engine_->RepairDatabase(path_); });
   ExpectError(kFileNotFound, [&] { engine_->RepairDatabase(path_ + "x"); });
+}
+
+TEST_F(DatabaseTest, ARepairThatMeetsAReaderOutsideTheSuiteReportsLockedNotDamaged) {
+  {
+    auto db = Open();
+    for (int i = 0; i < 20; ++i) AddDir(*db, "R\\S" + std::to_string(i), "C:", i, p1_);
+  }
+  // Two cells of the index's only page made to overlap: damage a reindex mends.
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> reader(nullptr, sqlite3_close);
+  {
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    reader.reset(handle);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(handle,
+                       "select rootpage, (select page_size from pragma_page_size) "
+                       "from sqlite_schema where name = 'Dirs_ParentPeriod'",
+                       -1, &statement, nullptr);
+    off_t page = 0;
+    if (sqlite3_step(statement) == SQLITE_ROW) {
+      page = static_cast<off_t>(sqlite3_column_int(statement, 0) - 1) *
+             sqlite3_column_int(statement, 1);
+    }
+    sqlite3_finalize(statement);
+    ASSERT_GT(page, 0);
+    int fd = ::open(path_.c_str(), O_RDWR);
+    unsigned char header[12];
+    ASSERT_EQ(::pread(fd, header, sizeof header, page), 12);
+    ASSERT_EQ(header[0], 10) << "the index is no single leaf page";
+    ASSERT_GE(header[3] << 8 | header[4], 2);
+    ASSERT_EQ(::pwrite(fd, header + 8, 2, page + 10), 2);
+    ::close(fd);
+  }
+  const std::string damaged = testing::ReadWholeFile(path_);
+
+  // A program outside the suite (the sqlite3 shell, say) in the middle of a read: the check
+  // can read, but the reindex cannot write.
+  ASSERT_EQ(
+      sqlite3_exec(reader.get(), "begin; select count(*) from Dirs", nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  ExpectError(kLocked, [&] { engine_->RepairDatabase(path_); });
+  EXPECT_TRUE(testing::ReadWholeFile(path_) == damaged);
+  reader.reset();
+
+  engine_->RepairDatabase(path_);
+  EXPECT_FALSE(testing::ReadWholeFile(path_) == damaged);
+  engine_->RepairDatabase(path_);  // sound now: nothing more to do
+  auto db = Open();
+  EXPECT_EQ(Count(*db, "Dirs"), 20);
 }
 
 TEST_F(DatabaseTest, AnExclusiveOpenRepairsAndCompactsItselfUnderItsLock) {

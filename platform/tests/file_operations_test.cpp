@@ -8,6 +8,7 @@
 
 #include "platform/fake_file_operations.h"
 #include "platform/linux_file_operations.h"
+#include "platform/testing/file_access.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal {
@@ -31,6 +32,12 @@ class FileOperationsTest : public ::testing::Test {
  protected:
   void Write(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
+  }
+
+  static struct stat StatusOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info;
   }
 
   testing::TempFolder folder_;
@@ -85,6 +92,66 @@ TEST_F(FileOperationsTest, FlushFolderNeedsAFolder) {
   EXPECT_EQ(ErrorNumber([&] { files.FlushFolder(folder_ / "none"); }), kFsFileNotFound);
 }
 
+TEST_F(FileOperationsTest, CopyOwnerAndCopyModeHandOnTheAccessOfAFileTheyOnlyLookAt) {
+  LinuxFileOperations files;
+  Write(a_, "database");
+  Write(b_, "copy");
+  ASSERT_EQ(::chmod(a_.c_str(), 02660), 0);
+  ASSERT_EQ(::chmod(b_.c_str(), 0644), 0);
+  if (testing::RunningAsRoot()) {
+    ASSERT_EQ(::chown(a_.c_str(), 1234, 2345), 0);
+  }
+  const struct stat before = StatusOf(a_);
+  files.CopyOwner(a_, b_);
+  files.CopyMode(a_, b_);
+  const struct stat copy = StatusOf(b_);
+  EXPECT_EQ(copy.st_mode & 07777, 02660u);
+  EXPECT_EQ(copy.st_uid, before.st_uid);
+  EXPECT_EQ(copy.st_gid, before.st_gid);
+  EXPECT_EQ(ReadWholeFile(b_), "copy");
+
+  // A name that is a symbolic link is not followed to change some other file.
+  const std::string link = folder_ / "link.md1";
+  Write(folder_ / "elsewhere", "x");
+  ASSERT_EQ(::chmod((folder_ / "elsewhere").c_str(), 0600), 0);
+  fs::create_symlink(folder_ / "elsewhere", link);
+  EXPECT_EQ(ErrorNumber([&] { files.CopyMode(a_, link); }), kFsPathFileAccess);
+  EXPECT_EQ(ErrorNumber([&] { files.CopyOwner(a_, link); }), kFsPathFileAccess);
+  EXPECT_EQ(StatusOf(folder_ / "elsewhere").st_mode & 07777, 0600u);
+
+  EXPECT_EQ(ErrorNumber([&] { files.CopyMode(folder_ / "none", b_); }), kFsFileNotFound);
+  EXPECT_EQ(ErrorNumber([&] { files.CopyOwner(a_, folder_ / "none"); }), kFsFileNotFound);
+}
+
+TEST_F(FileOperationsTest, AnOwnerThatMayNotBeGivenIsRefusedButTheGroupIsKept) {
+  if (!testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to own a file by another account than the one copying it";
+  }
+  // The copy is made by account 1235, a member of group 2345 only.
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0777), 0);
+  const std::string in_group = folder_ / "in_group.mdb", out_of_group = folder_ / "other.mdb";
+  for (const std::string& database : {in_group, out_of_group}) {
+    Write(database, "database");
+    ASSERT_EQ(::chmod(database.c_str(), 0660), 0);
+  }
+  ASSERT_EQ(::chown(in_group.c_str(), 1234, 2345), 0);
+  ASSERT_EQ(::chown(out_of_group.c_str(), 1234, 3456), 0);
+  auto copy_owner = [&](const std::string& database, const std::string& copy) {
+    return testing::RunAsAccount(1235, 2345, [&](std::string&) {
+      std::ofstream(copy) << "copy";
+      return ErrorNumber([&] { LinuxFileOperations().CopyOwner(database, copy); });
+    });
+  };
+  EXPECT_EQ(copy_owner(in_group, b_).status, kFsPermissionDenied);
+  EXPECT_EQ(StatusOf(b_).st_uid, 1235u);
+  EXPECT_EQ(StatusOf(b_).st_gid, 2345u);  // the group, which lets the other accounts in
+
+  const std::string c = folder_ / "c.mdb";
+  EXPECT_EQ(copy_owner(out_of_group, c).status, kFsPermissionDenied);
+  EXPECT_EQ(StatusOf(c).st_uid, 1235u);
+  EXPECT_EQ(StatusOf(c).st_gid, 2345u);
+}
+
 TEST_F(FileOperationsTest, FakeFailsTheNthCallOnlyAndDoesTheOthers) {
   FakeFileOperations files;
   Write(a_, "x");
@@ -108,7 +175,14 @@ TEST_F(FileOperationsTest, FakeFailsTheNamedTargetOfOneKindOfCall) {
   Write(a_, "x");
   files.FailOn(FakeFileOperations::Call::kRenameOver, b_, kFsPermissionDenied, "denied");
   files.FailOn(FakeFileOperations::Call::kHardLink, "", kFsNotSupported, "no links");
+  files.FailOn(FakeFileOperations::Call::kCopyMode, b_, kFsDeviceIo, "Device I/O error");
   EXPECT_EQ(ErrorNumber([&] { files.HardLink(a_, folder_ / "c"); }), kFsNotSupported);
+  Write(b_, "copy");
+  ASSERT_EQ(::chmod(b_.c_str(), 0600), 0);
+  files.CopyOwner(a_, b_);  // the same target by another call
+  EXPECT_EQ(ErrorNumber([&] { files.CopyMode(a_, b_); }), kFsDeviceIo);
+  EXPECT_EQ(StatusOf(b_).st_mode & 0777, 0600u);
+  files.Delete(b_);
   EXPECT_EQ(ErrorNumber([&] { files.RenameOver(a_, b_); }), kFsPermissionDenied);
   EXPECT_FALSE(fs::exists(b_));
   files.Rename(a_, b_);      // the same target by another call
