@@ -14,6 +14,48 @@ namespace brontal {
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;
+constexpr std::string_view kReplacement = "\xef\xbf\xbd";  // U+FFFD
+
+// What a lead byte announces: the length of its character and the range its second byte must
+// lie in, narrowed where a wider one would allow overlong forms, surrogates or code points past
+// U+10FFFF. A length of 0 marks a byte that starts no character.
+struct Lead {
+  std::size_t length;
+  unsigned char low, high;
+};
+
+Lead LeadOf(unsigned char byte) {
+  if (byte < 0x80) return {1, 0, 0};
+  if (byte >= 0xC2 && byte <= 0xDF) return {2, 0x80, 0xBF};
+  if (byte == 0xE0) return {3, 0xA0, 0xBF};
+  if (byte == 0xED) return {3, 0x80, 0x9F};
+  if (byte >= 0xE1 && byte <= 0xEF) return {3, 0x80, 0xBF};
+  if (byte == 0xF0) return {4, 0x90, 0xBF};
+  if (byte >= 0xF1 && byte <= 0xF3) return {4, 0x80, 0xBF};
+  if (byte == 0xF4) return {4, 0x80, 0x8F};
+  return {0, 0, 0};
+}
+
+// Appends the character of several bytes that starts text[pos] and returns its length; where
+// the bytes break off, appends one U+FFFD for the piece up to the break and returns the piece's
+// length. The byte that breaks a character starts the next one, so a name cut inside a character
+// cannot swallow the markup after it: the replacements a browser's decoder would make.
+std::size_t AppendCharacter(std::string_view text, std::size_t pos, std::string& out) {
+  const Lead lead = LeadOf(static_cast<unsigned char>(text[pos]));
+  std::size_t length = 1;
+  while (length < lead.length && pos + length < text.size()) {
+    auto byte = static_cast<unsigned char>(text[pos + length]);
+    bool second = length == 1;
+    if (byte < (second ? lead.low : 0x80) || byte > (second ? lead.high : 0xBF)) break;
+    ++length;
+  }
+  if (length == lead.length) {
+    out.append(text.substr(pos, length));
+  } else {
+    out.append(kReplacement);
+  }
+  return length;
+}
 
 std::system_error FileError(int error, const std::string& what, const std::string& path) {
   return std::system_error(error, std::generic_category(), what + " \"" + path + "\"");
@@ -28,8 +70,8 @@ std::string PageTitle(std::string_view title) {
 std::string HtmlText(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    switch (char c = text[pos]) {
       case '&':
         escaped += "&amp;";
         break;
@@ -40,8 +82,13 @@ std::string HtmlText(std::string_view text) {
         escaped += "&gt;";
         break;
       default:
+        if (static_cast<unsigned char>(c) >= 0x80) {
+          pos += AppendCharacter(text, pos, escaped);
+          continue;
+        }
         escaped += c;
     }
+    ++pos;
   }
   return escaped;
 }
@@ -97,6 +144,10 @@ void HtmlHeader(LineWriter& file, std::string_view title) {
   file.WriteLine("<html>");
   file.WriteLine("");
   file.WriteLine("<head>");
+  // First in the head, before any text the browser must decode: without it, names are read in
+  // the browser's default character set and garbled.
+  file.WriteLine(ZoneLine::AtZone(1).Text(
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"));
   file.WriteLine(ZoneLine::AtZone(1).Text("<title>" + t + "</title>"));
   file.WriteLine("</head>");
   file.WriteLine("");

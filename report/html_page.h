@@ -14,8 +14,10 @@
 
 namespace brontal {
 
-// `text` as HTML element content: "&", "<" and ">" become entities, every other byte stays as
-// it is. None of the pages' attributes carry data, so quotes need no escaping.
+// `text` as HTML element content of a UTF-8 page: "&", "<" and ">" become entities, bytes that
+// are not well-formed UTF-8 (names as Latin-1 file systems store them, a character cut off)
+// become U+FFFD, one for each broken piece, and everything else stays as it is. None of the
+// pages' attributes carry data, so quotes need no escaping.
 std::string HtmlText(std::string_view text);
 
 // Somewhere HTML lines go, each ended with CR LF.
@@ -53,8 +55,8 @@ class HtmlFile : public LineWriter {
   std::string buffer_;
 };
 
-// Writes the page's head, its heading and the opening of the table. The title "\" reads
-// "All Servers"; any other title is escaped.
+// Writes the page's head, which declares the page UTF-8, its heading and the opening of the
+// table. The title "\" reads "All Servers"; any other title goes through HtmlText.
 void HtmlHeader(LineWriter& file, std::string_view title);
 
 // Closes the table and the page, stamped "Created with Brontal at" `now`, written

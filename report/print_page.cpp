@@ -12,6 +12,32 @@ constexpr double kPageNumberAt = 0.925;
 // A page number the way a number is printed: a sign place, the digits, a blank (" 2 ").
 std::string PageNumber(const Printer& printer) { return ZoneLine().Number(printer.Page()).Str(); }
 
+// Prints the empty line that separates a footer from the rows, in the footer's font, and returns
+// its height: the height of the footer line too. The printer tells line heights no other way.
+double FooterGap(Printer& printer) {
+  const double top = printer.CurrentY();
+  printer.PrintLine("");
+  return printer.CurrentY() - top;
+}
+
+// Makes sure a footer line `line` high that is about to be printed at the pen ends on the page:
+// moves it up, but never above `rows_end`, where the rows stop. False when even there it would
+// not fit.
+bool FitFooter(Printer& printer, double rows_end, double line) {
+  const double height = printer.ScaleHeight();
+  if (printer.CurrentY() + line <= height) return true;
+  if (rows_end + line > height) return false;
+  printer.SetCurrentY(height - line);
+  return true;
+}
+
+// The footer line: the title, then the page number towards the right edge.
+void PrintFooterLine(Printer& printer, std::string_view title) {
+  printer.PrintText(title);
+  printer.SetCurrentX(kPageNumberAt * printer.ScaleWidth());
+  printer.PrintLine(PageNumber(printer));
+}
+
 }  // namespace
 
 void SetPrinterFont(Printer& printer, std::string_view prefix) {
@@ -42,23 +68,32 @@ std::string PrintHeader(Printer& printer, std::string_view title, MessageBox& me
 }
 
 void PrintFooter(Printer& printer, std::string_view title) {
-  printer.PrintLine("");
-  while (printer.CurrentY() / printer.ScaleHeight() < kPageFull) printer.PrintLine("");
   printer.SetFontItalic(true);
   SetPrinterFont(printer, "Helvetica");
-  printer.PrintText(title);
-  printer.SetCurrentX(kPageNumberAt * printer.ScaleWidth());
-  printer.PrintLine(PageNumber(printer));
+  const double rows_end = printer.CurrentY();
+  const double line = FooterGap(printer);
+  // Down to 95 %, but no further than leaves the footer on the page.
+  auto push_down = [&printer, line] {
+    const double height = printer.ScaleHeight();
+    while (printer.CurrentY() / height < kPageFull && printer.CurrentY() + 2 * line <= height) {
+      printer.PrintLine("");
+    }
+  };
+  push_down();
+  if (!FitFooter(printer, rows_end, line)) {
+    printer.NewPage();
+    push_down();
+  }
+  PrintFooterLine(printer, title);
   printer.EndDoc();
 }
 
 void PrintPageBreak(Printer& printer, std::string_view title, std::string_view header_line) {
-  printer.PrintLine("");
   SetPrinterFont(printer, "Helvetica");
   printer.SetFontItalic(true);
-  printer.PrintText(title);
-  printer.SetCurrentX(kPageNumberAt * printer.ScaleWidth());
-  printer.PrintLine(PageNumber(printer));
+  const double rows_end = printer.CurrentY();
+  const double line = FooterGap(printer);
+  if (FitFooter(printer, rows_end, line)) PrintFooterLine(printer, title);
   printer.SetFontItalic(false);
   printer.NewPage();
   printer.PrintLine("");

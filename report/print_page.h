@@ -10,6 +10,10 @@
 
 namespace brontal {
 
+// The lines a footer takes below the rows: an empty line and the footer itself. Printing code
+// keeps that much room free on every page, so that no footer falls below the printable area.
+inline constexpr int kFooterLines = 2;
+
 // Makes the first of the printer's fonts whose name begins with `prefix` (case-sensitive) the
 // current font; leaves the font as it is when none does.
 void SetPrinterFont(Printer& printer, std::string_view prefix);
@@ -19,12 +23,16 @@ void SetPrinterFont(Printer& printer, std::string_view prefix);
 // a printer error shows "<description> in Print Header" in `message_box` and returns "".
 std::string PrintHeader(Printer& printer, std::string_view title, MessageBox& message_box);
 
-// Pushes the pen down to 95 % of the page, prints the title and the page number in italic
-// Helvetica, and sends the document. Printer errors go to the caller.
+// Prints the title and the page number in italic Helvetica below an empty line, pushed down to
+// 95 % of the page, and sends the document. The footer always ends within the printable height:
+// it moves up into its empty line when that would push it off, and onto a new page when the
+// rows leave no room for it at all. Printer errors go to the caller.
 void PrintFooter(Printer& printer, std::string_view title);
 
-// Ends the page with the title and page number just below the last line, starts the next and
-// prints `header_line` there in bold underlined Courier. Printer errors go to the caller.
+// Ends the page with the title and page number below an empty line after the last row, starts
+// the next and prints `header_line` there in bold underlined Courier. The footer moves up into
+// its empty line rather than leave the printable area, and is left out of a page filled to its
+// foot. Printer errors go to the caller.
 void PrintPageBreak(Printer& printer, std::string_view title, std::string_view header_line);
 
 // Prints `picture` on a landscape page, 85 % of the page with a 5 % margin, sends it and turns

@@ -2,6 +2,7 @@
 // list and writes the rows, under one error handler. A run keeps its state in a ReportRun.
 #include "report/report_builder.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -87,13 +88,17 @@ class ReportRun {
   }
 
   void Open();
-  // Reads the entries into entries_; false when the query has no rows.
+  // Reads the entries into entries_ in tree order; false when the query has no rows.
   bool ReadEntries();
+  // The entry among first..k_ with exactly this parent and name, or a new one after them.
+  ReportEntry& EntryFor(int first, const std::string& parent, const std::string& name);
   ReportOutcome NoRows();
   void ReadTotal();
   void CalculateChange();
   void Write();
   void WriteHeader();
+  // Breaks the printed page before entry i unless it and what must follow it fit on this one.
+  void BreakPageIfFull(int i);
   void WriteRow(int i, int depth);
   void Close();
   void Fail(std::exception_ptr error);
@@ -103,10 +108,11 @@ class ReportRun {
   SortSettings& sort_;
   std::optional<HtmlFile> html_;
   std::vector<ReportEntry> entries_;  // from 1; 0 unused, n + 1 the empty end mark
+  std::int64_t row_count_ = 0;        // of the entries query
   int k_ = 0;
   int n_ = 0;
-  std::string previous_key_;
   std::string header_line_;
+  double line_height_ = 0;  // of a printed row, measured on the column header
 };
 
 ReportOutcome ReportRun::Run(SortSettings requested_sort) {
@@ -162,7 +168,10 @@ void ReportRun::Open() {
 bool ReportRun::ReadEntries() {
   std::string sql = "select DirParent, Dir, Brontal, pdate from Dirs";
   if (r_.tree) {
-    sql += " where DirParent like \"" + SqlLikeText(r_.path) + "*\"";
+    // The place and everything below it; "path*" alone would take in the places beside it whose
+    // names begin with its own (users2 beside users).
+    sql += " where (DirParent = \"" + SqlText(r_.path) + "\" or DirParent like \"" +
+           SqlLikeText(r_.path) + "\\*\")";
   } else {
     sql += " where DirParent = \"" + SqlText(r_.path) + "\"";
   }
@@ -179,29 +188,47 @@ bool ReportRun::ReadEntries() {
     return false;
   }
   rows->MoveLast();
-  const auto count = rows->RecordCount();
-  entries_.assign(static_cast<std::size_t>(count) + 5, ReportEntry{});
+  row_count_ = rows->RecordCount();
+  entries_.assign(static_cast<std::size_t>(row_count_) + 5, ReportEntry{});
   if (Logged()) r_.log->Line("Reading...");
   rows->MoveFirst();
+  // The database compares text without regard to case, so the rows of names that differ only in
+  // case (Data and data, side by side on Linux) arrive together, ordered by period alone. Each
+  // row goes to the entry of its exact parent and name among the entries of that group.
+  int group_first = 1;
+  std::string group_key;
   for (; !rows->Eof(); rows->MoveNext()) {
     std::string parent = rows->Field("DirParent").AsText();
     std::string dir = rows->Field("Dir").AsText();
-    std::string key = parent + dir;
-    if (key != previous_key_) {
-      ++k_;
-      previous_key_ = std::move(key);
-      if (k_ % kCheckEvery == 0) {
-        CheckPoint();  // a cancel leaves, and the recordset closes with its handle
-        Shown(std::to_string(CInt(k_ * 50.0 / static_cast<double>(count))) + "% (Retrieving)");
-      }
+    std::string key = LowerCase(parent + "\\" + dir);
+    if (key != group_key) {
+      group_key = std::move(key);
+      group_first = k_ + 1;
     }
-    ReportEntry& entry = entries_[static_cast<std::size_t>(k_)];
-    entry.name = std::move(dir);
-    entry.parent = std::move(parent);
-    SizeFor(entry, *rows) = rows->Field("Brontal").AsInt64();
+    SizeFor(EntryFor(group_first, parent, dir), *rows) = rows->Field("Brontal").AsInt64();
   }
   rows->Close();
+  // The database's order is the tree's unless names differ only in case; then the entries move
+  // so that each such name is followed by its own subtree.
+  auto first = entries_.begin() + 1, last = entries_.begin() + k_ + 1;
+  if (!std::is_sorted(first, last, TreeOrder)) std::sort(first, last, TreeOrder);
   return true;
+}
+
+ReportEntry& ReportRun::EntryFor(int first, const std::string& parent, const std::string& name) {
+  for (int i = first; i <= k_; ++i) {
+    ReportEntry& entry = entries_[static_cast<std::size_t>(i)];
+    if (entry.parent == parent && entry.name == name) return entry;
+  }
+  ++k_;
+  if (k_ % kCheckEvery == 0) {
+    CheckPoint();  // a cancel leaves, and the recordset closes with its handle
+    Shown(std::to_string(CInt(k_ * 50.0 / static_cast<double>(row_count_))) + "% (Retrieving)");
+  }
+  ReportEntry& entry = entries_[static_cast<std::size_t>(k_)];
+  entry.name = name;
+  entry.parent = parent;
+  return entry;
 }
 
 void ReportRun::ReadTotal() {
@@ -218,28 +245,20 @@ void ReportRun::ReadTotal() {
           SqlText(LastPathPart(r_.path)) + "\"" + Periods() +
           " order by dirparent & \"\\\" & dir, pdate;";
   }
-  const int last_entry = k_;
+  // The place has no size of its own in either period when the query has no rows (a name too
+  // long to store, a share that is no drive): a total with blank sizes keeps the last directory
+  // in its own row. The place's name is compared without regard to case, like the rows above:
+  // where Data and data both answer to it, its total is their sum, as its rows are theirs.
+  ReportEntry total{"Total", root ? "R" : ParentPath(r_.path)};
   auto rows = s_.database.OpenRecordset(sql, db::RecordsetType::kSnapshot);
   for (; !rows->Eof(); rows->MoveNext()) {
-    std::string parent = rows->Field("dirparent2").AsText();
-    std::string key = LowerCase(parent + rows->Field("dir2").AsText());
-    if (key != previous_key_) {
-      ++k_;
-      previous_key_ = std::move(key);
-    }
-    ReportEntry& entry = entries_[static_cast<std::size_t>(k_)];
-    entry.name = "Total";
-    entry.parent = std::move(parent);
-    SizeFor(entry, *rows) = rows->Field("brontal2").AsInt64();
+    total.parent = rows->Field("dirparent2").AsText();
+    std::int64_t& size = SizeFor(total, *rows);
+    size = (size == -1 ? 0 : size) + rows->Field("brontal2").AsInt64();
   }
   rows->Close();
-  if (k_ == last_entry) {
-    // The place has no size of its own in either period (a name too long to store, a share
-    // that is no drive): a total with blank sizes keeps the last directory in its own row.
-    ++k_;
-    entries_[static_cast<std::size_t>(k_)] = ReportEntry{"Total", root ? "R" : ParentPath(r_.path)};
-  }
-  n_ = k_;
+  n_ = ++k_;
+  entries_[static_cast<std::size_t>(n_)] = std::move(total);
 }
 
 void ReportRun::CalculateChange() {
@@ -274,7 +293,9 @@ void ReportRun::WriteHeader() {
     Printer& printer = ThePrinter();
     printer.SetFontBold(true);
     printer.SetFontUnderline(true);
+    const double top = printer.CurrentY();
     printer.PrintLine(header_line_);
+    line_height_ = printer.CurrentY() - top;
     printer.SetFontBold(false);
     printer.SetFontUnderline(false);
   }
@@ -314,17 +335,24 @@ void ReportRun::WriteRow(int i, int depth) {
   }
 }
 
+void ReportRun::BreakPageIfFull(int i) {
+  Printer& printer = ThePrinter();
+  const double y = printer.CurrentY(), height = printer.ScaleHeight();
+  // A page is full at 95 %, or sooner when the entry (the total with the empty line above it)
+  // and the footer that closes the page below it would not fit: a footer past the printable
+  // area is lost.
+  const int lines = (i == n_ ? 2 : 1) + kFooterLines;
+  if (y > kPageFull * height || y + lines * line_height_ > height) {
+    PrintPageBreak(printer, r_.title, header_line_);
+  }
+}
+
 void ReportRun::Write() {
   Status(Logged() ? "Writing..." : "Printing...");
   WriteHeader();
   const int base = CountOccurrences(entries_[1].parent, "\\") - 1;
   for (int i = 1; i <= n_; ++i) {
-    if (!r_.to_html) {
-      Printer& printer = ThePrinter();
-      if (printer.CurrentY() > kPageFull * printer.ScaleHeight()) {
-        PrintPageBreak(printer, r_.title, header_line_);
-      }
-    }
+    if (!r_.to_html) BreakPageIfFull(i);
     if (i % kCheckEvery == 0) {
       CheckPoint();
       Shown(std::to_string(CInt(i * 50.0 / n_ + 50)) + "% (Writing)");

@@ -58,9 +58,12 @@ class ReportBuilder {
   // normalises in place (lowercase, leading "R"), comparing period1 (newer) with period2 (older,
   // or the same). `title` heads the page ("\" for all servers). Writes html_file, or asks for a
   // file when it is empty, or prints when to_html is false. A tree lists everything below the
-  // place in path order, indented by depth; a list the direct children sorted by sort_field and
-  // sort_order (SortSettings codes). With `log_file`, progress goes to the log and errors as
-  // "ERROR: ..." lines; without it, to the progress window and a message box. Never throws.
+  // place in path order (TreeOrder), indented by depth; a list the direct children sorted by
+  // sort_field and sort_order (SortSettings codes). Paths match without regard to case, as the
+  // database compares them, but names that differ only in case keep a row each. Printed pages
+  // break early enough for every footer to stay on the paper. With `log_file`, progress goes to
+  // the log and errors as "ERROR: ..." lines; without it, to the progress window and a message
+  // box. Never throws.
   ReportOutcome PrintTreeExpanded2(std::string& path, std::string_view title, bool to_html,
                                    DateTime period1, DateTime period2, std::string_view html_file,
                                    ProgramLog* log_file, bool tree_mode, int sort_field,

@@ -1,8 +1,10 @@
-// The rows of a report and the order a list report puts them in.
+// The rows of a report and the orders they come in: the path order of a tree and the chosen
+// order of a list.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brontal {
@@ -33,12 +35,23 @@ struct SortSettings {
   int order = 0;
 };
 
-// -1, 0 or 1 as `a` goes before, with or after `b`. Equal keys fall back on the names in
-// ascending order whichever the order; an unknown field compares everything equal.
+// -1, 0 or 1 as name `a` goes before, with or after `b`: by their lowercase forms (ASCII letters
+// folded, every other byte by its code), and names equal but for case ("Data", "data") by their
+// exact bytes, so that each keeps a place of its own. 0 only for identical names.
+int CompareNames(std::string_view a, std::string_view b);
+
+// True when `a` goes before `b` in a tree: their tree paths (parent, then name) compared part by
+// part with CompareNames, so that every directory is followed directly by its whole subtree, and
+// "Data" with its subtree comes before "data" with its own.
+bool TreeOrder(const ReportEntry& a, const ReportEntry& b);
+
+// -1, 0 or 1 as `a` goes before, with or after `b` in a list. Equal keys, and names equal but
+// for case when sorting by name, fall back on CompareNames in ascending order whichever the
+// order; an unknown field compares everything equal.
 int CompareEntries(const ReportEntry& a, const ReportEntry& b, const SortSettings& sort);
 
 // Sorts entries[lo..hi] (inclusive) by CompareEntries with a quicksort whose pivot is the middle
-// entry. Names equal but for case keep no particular order.
+// entry.
 void QuickSort(std::vector<ReportEntry>& entries, int lo, int hi, const SortSettings& sort);
 
 }  // namespace brontal

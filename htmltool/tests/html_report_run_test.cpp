@@ -120,7 +120,9 @@ TEST_F(BrontalhTest, TreeWinsOverListAndIgnoresSortParameters) {
   ASSERT_NE(query, log.end());
   EXPECT_TRUE(
       query->starts_with("Issuing Tree SQL query: select DirParent, Dir, Brontal, pdate "
-                         "from Dirs where DirParent like \"r\\server1\\c:*\""));
+                         "from Dirs where (DirParent = \"r\\server1\\c:\" or DirParent like "
+                         "\"r\\server1\\c:\\*\")"))
+      << *query;
   EXPECT_NE(Page().find("&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;alice"), std::string::npos);
 }
 

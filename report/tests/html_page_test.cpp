@@ -1,5 +1,5 @@
-// The HTML page frame line by line, the escaping of data, the buffered page file and the HTML
-// file dialog's answers.
+// The HTML page frame line by line, the escaping of data and of bytes that are not UTF-8, the
+// buffered page file and the HTML file dialog's answers.
 #include "report/html_page.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@ namespace brontal {
 namespace {
 
 const std::string kZone1(14, ' ');
+const std::string kReplacement = "\xef\xbf\xbd";  // U+FFFD
 
 // Keeps the lines it is given.
 struct Lines : LineWriter {
@@ -23,31 +24,56 @@ TEST(HtmlPageTest, HeaderFramesThePageAndNamesAllServersForBackslash) {
   Lines page;
   HtmlHeader(page, "\\");
   EXPECT_EQ(page.lines,
-            (std::vector<std::string>{"<html>", "", "<head>", kZone1 + "<title>All Servers</title>",
-                                      "</head>", "", "<body bgcolor=#ffffff>", "<ul>", "",
-                                      kZone1 + "<h1><font color=#990099>All Servers</font></h1>",
-                                      "", kZone1 + "<p><i>All figures are in megabytes</i></p>",
-                                      kZone1 + "<table cellpadding=5>", ""}));
+            (std::vector<std::string>{
+                "<html>", "", "<head>",
+                kZone1 + "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
+                kZone1 + "<title>All Servers</title>", "</head>", "", "<body bgcolor=#ffffff>",
+                "<ul>", "", kZone1 + "<h1><font color=#990099>All Servers</font></h1>", "",
+                kZone1 + "<p><i>All figures are in megabytes</i></p>",
+                kZone1 + "<table cellpadding=5>", ""}));
   Lines other;
   HtmlHeader(other, "\\\\myserver\\d$\\users");
-  EXPECT_EQ(other.lines[3], kZone1 + "<title>\\\\myserver\\d$\\users</title>");
+  EXPECT_EQ(other.lines[4], kZone1 + "<title>\\\\myserver\\d$\\users</title>");
 }
 
 TEST(HtmlPageTest, TitlesFromParametersCannotOpenTags) {
   Lines page;
   HtmlHeader(page, "\\\\srv\\<script>alert(1)</script> & co");
-  EXPECT_EQ(page.lines[3],
+  EXPECT_EQ(page.lines[4],
             kZone1 + "<title>\\\\srv\\&lt;script&gt;alert(1)&lt;/script&gt; &amp; co</title>");
-  EXPECT_EQ(page.lines[9], kZone1 +
-                               "<h1><font color=#990099>\\\\srv\\&lt;script&gt;alert(1)&lt;/"
-                               "script&gt; &amp; co</font></h1>");
+  EXPECT_EQ(page.lines[10], kZone1 +
+                                "<h1><font color=#990099>\\\\srv\\&lt;script&gt;alert(1)&lt;/"
+                                "script&gt; &amp; co</font></h1>");
 }
 
 TEST(HtmlPageTest, EscapingTouchesOnlyTheThreeMarkupCharacters) {
   EXPECT_EQ(HtmlText("a<b>&c"), "a&lt;b&gt;&amp;c");
-  std::string plain = "Program Files (x86) \"it's\" 50% caf\xc3\xa9 \xff";
+  std::string plain = "Program Files (x86) \"it's\" 50% caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x93\x81";
   EXPECT_EQ(HtmlText(plain), plain);
   EXPECT_EQ(HtmlText("&amp;"), "&amp;amp;");
+}
+
+TEST(HtmlPageTest, BytesThatAreNotUtf8BecomeOneReplacementPerBrokenPiece) {
+  const std::string& r = kReplacement;
+  EXPECT_EQ(HtmlText("caf\xe9"), "caf" + r);               // Latin-1, not UTF-8
+  EXPECT_EQ(HtmlText("\x80x"), r + "x");                   // a stray continuation byte
+  EXPECT_EQ(HtmlText("a\xc3"), "a" + r);                   // cut off at the end
+  EXPECT_EQ(HtmlText("\xe2\x82x"), r + "x");               // cut off before an ASCII byte
+  EXPECT_EQ(HtmlText("\xc3<b>"), r + "&lt;b&gt;");         // never swallows markup
+  EXPECT_EQ(HtmlText("\xc0\xaf"), r + r);                  // "/" in an overlong form
+  EXPECT_EQ(HtmlText("\xe0\x80\xaf"), r + r + r);          // the same in three bytes
+  EXPECT_EQ(HtmlText("\xed\xa0\x80"), r + r + r);          // a surrogate
+  EXPECT_EQ(HtmlText("\xf4\x90\x80\x80"), r + r + r + r);  // past U+10FFFF
+  EXPECT_EQ(HtmlText("\xf5\xff"), r + r);
+  // The first and last character of each length and of the ranges around the holes.
+  for (std::string kept :
+       {"\x7f", "\xc2\x80", "\xdf\xbf", "\xe0\xa0\x80", "\xed\x9f\xbf", "\xee\x80\x80",
+        "\xef\xbf\xbf", "\xf0\x90\x80\x80", "\xf4\x8f\xbf\xbf"}) {
+    EXPECT_EQ(HtmlText(kept), kept);
+  }
+  Lines page;
+  HtmlHeader(page, "\\\\srv\\caf\xe9");
+  EXPECT_EQ(page.lines[4], kZone1 + "<title>\\\\srv\\caf" + r + "</title>");
 }
 
 TEST(HtmlPageTest, FooterCarriesTheTimeOfWriting) {

@@ -1,5 +1,5 @@
 // The printed page frame on the recording printer: font choice, heading, footer, page break and
-// graph, with their error reports.
+// graph, with their error reports, and footers that never leave the printable area.
 #include "report/print_page.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +59,62 @@ TEST(PrintPageTest, FooterStandsAtTheFootOfThePageAndSendsTheDocument) {
   EXPECT_EQ(footer.segments[0].font, "Helvetica");
   EXPECT_DOUBLE_EQ(footer.segments[1].x, 0.925 * 540);
   EXPECT_TRUE(printer.Pending().empty());
+}
+
+TEST(PrintPageTest, AFooterNeverLeavesThePrintableArea) {
+  // Rows ending just below 95 %: the empty line above the footer would push it off the page,
+  // so it stands closer to them.
+  RecordingPrinter close;
+  close.SetFontSize(12);
+  close.SetCurrentY(0.95 * 720 - 1);
+  close.PrintLine("row");
+  PrintFooter(close, "t");
+  ASSERT_EQ(close.Sent().size(), 1u);
+  ASSERT_EQ(close.Sent()[0].pages.size(), 1u);
+  const Line& footer = close.Sent()[0].pages[0].lines.back();
+  EXPECT_EQ(footer.Text(), "t\t 1 ");
+  EXPECT_GE(footer.y, 0.95 * 720 - 1 + 14.4);
+  EXPECT_LE(footer.y + 14.4, 720);
+
+  // Rows ending too near the foot for any footer: it goes on a page of its own.
+  RecordingPrinter full;
+  full.SetFontSize(12);
+  full.SetCurrentY(700);
+  full.PrintLine("row");
+  PrintFooter(full, "t");
+  ASSERT_EQ(full.Sent().size(), 1u);
+  const auto& pages = full.Sent()[0].pages;
+  ASSERT_EQ(pages.size(), 2u);
+  for (const Line& line : pages[0].lines) EXPECT_TRUE(line.Text() == "row" || line.Text().empty());
+  EXPECT_EQ(pages[1].lines.back().Text(), "t\t 2 ");
+  EXPECT_GE(pages[1].lines.back().y, 0.95 * 720);
+  EXPECT_LE(pages[1].lines.back().y + 14.4, 720);
+}
+
+TEST(PrintPageTest, APageBreakKeepsTheFooterOfTheFullPageOnIt) {
+  RecordingPrinter printer;
+  printer.SetFontSize(12);
+  printer.SetCurrentY(690);
+  printer.PrintLine("row");
+  PrintPageBreak(printer, "Title", "Name  Change");
+  const auto& first = printer.Pending().at(0).lines;
+  EXPECT_EQ(first.back().Text(), "Title\t 1 ");
+  EXPECT_GE(first.back().y, 690 + 14.4);
+  EXPECT_LE(first.back().y + 14.4, 720);
+
+  // A page filled to its foot has no room for a footer: none is printed past it.
+  RecordingPrinter full;
+  full.SetFontSize(12);
+  full.SetCurrentY(700);
+  full.PrintLine("row");
+  PrintPageBreak(full, "Title", "Name  Change");
+  ASSERT_EQ(full.Pending().size(), 2u);
+  for (const Line& line : full.Pending()[0].lines) {
+    if (!line.segments.empty()) {
+      EXPECT_LE(line.y + 14.4, 720) << line.Text();
+    }
+  }
+  EXPECT_EQ(full.Pending()[1].lines.at(1).Text(), "Name  Change");
 }
 
 TEST(PrintPageTest, PageBreakNumbersThePageAndRepeatsTheHeaderLine) {

@@ -1,6 +1,7 @@
 // HTML reports of a small database: the rows of lists and trees, their order and indentation,
-// the total, periods present on one side only, the page as a whole, the log of an unattended
-// run, progress and cancel in an interactive one, and the errors.
+// names that differ only in case, the total, periods present on one side only, the rounding of
+// sizes and changes, the page as a whole and its character set, the log of an unattended run,
+// progress and cancel in an interactive one, and the errors.
 #include "report/report_builder.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,42 @@ namespace brontal {
 namespace {
 
 using testing::kMB;
+using testing::kNoRow;
 using testing::kP1;
 using testing::kP2;
 using Rows = std::vector<std::string>;
+
+// True when `text` is well-formed UTF-8 as RFC 3629 defines it: decoded code point by code
+// point, each in its shortest form, no surrogate, nothing past U+10FFFF.
+bool IsWellFormedUtf8(std::string_view text) {
+  constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t extra = 0;
+    if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+    } else if (lead >= 0x80) {
+      return false;
+    }
+    if (text.size() - i <= extra) return false;
+    char32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3Fu);
+    }
+    if (code < kShortest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
 
 class ReportBuilderTest : public testing::ReportFixture {
  protected:
@@ -86,10 +120,111 @@ TEST_F(ReportBuilderTest, TreeListsEverythingBelowInPathOrderIndentedByDepth) {
                   "*0|Total|2|1,015|1,013"}));
 }
 
-TEST_F(ReportBuilderTest, TreeTakesInThePlacesBesideItWhoseNamesBeginTheSame) {
+TEST_F(ReportBuilderTest, TreeHoldsThePlaceAndItsSubtreeButNotItsNamesakes) {
+  // users2 beside Users begins with its name, and so does "a*" beside "a*b", where "*" would
+  // act as a wildcard if it were pasted into the pattern as it is.
+  AddSizes("R\\SERVER1\\C:\\Users\\alice", "docs", 200 * kMB, 198 * kMB);
+  AddSizes("R\\SERVER1\\C:\\Users\\alice\\docs", "2026", 50 * kMB, 49 * kMB);
   Html("r\\server1\\c:\\users", true);
-  EXPECT_EQ(HtmlRows(), (Rows{"1|.|0|1|1", "1|alice|4|300|296", "1|Bob|0|4|4", "1|x|0|90|90",
-                              "*0|Total|4|305|301"}));
+  EXPECT_EQ(HtmlRows(), (Rows{"1|.|0|1|1", "1|alice|4|300|296", "2|docs|2|200|198",
+                              "3|2026|1|50|49", "1|Bob|0|4|4", "*0|Total|4|305|301"}));
+
+  AddSizes("R\\SERVER1\\C:", "a*", 3 * kMB, 3 * kMB);
+  AddSizes("R\\SERVER1\\C:\\a*", "in", 3 * kMB, 3 * kMB);
+  AddSizes("R\\SERVER1\\C:", "a*b", 7 * kMB, 7 * kMB);
+  AddSizes("R\\SERVER1\\C:\\a*b", "beside", 7 * kMB, 7 * kMB);
+  Html("r\\server1\\c:\\a*", true);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|in|0|3|3", "*0|Total|0|3|3"}));
+}
+
+TEST_F(ReportBuilderTest, NamesThatDifferOnlyInCaseKeepTheirOwnRowsAndSizes) {
+  // The database compares names without regard to case, so these three arrive interleaved by
+  // period; each must still be paired with its own size of the other period.
+  const std::string users = "R\\SERVER1\\C:\\Users";
+  AddSizes(users, "Data", 1200 * kMB, 1193 * kMB);
+  AddSizes(users, "data", 40 * kMB, 40 * kMB);
+  AddSizes(users, "DATA", 5 * kMB, kNoRow);
+  Html("r\\server1\\c:\\users", false, kSortByName, 0);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|.|0|1|1", "1|alice|4|300|296", "1|Bob|0|4|4", "1|DATA|5|5|",
+                              "1|Data|7|1,200|1,193", "1|data|0|40|40", "*0|Total|4|305|301"}));
+  // Descending, names equal but for case still come in ascending order of their bytes.
+  Html("r\\server1\\c:\\users", false, kSortByName, 1);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|DATA|5|5|", "1|Data|7|1,200|1,193", "1|data|0|40|40",
+                              "1|Bob|0|4|4", "1|alice|4|300|296", "*0|Total|4|305|301"}));
+  Html("r\\server1\\c:\\users", false, kSortByChange, 1);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|Data|7|1,200|1,193", "1|DATA|5|5|", "1|alice|4|300|296",
+                              "1|.|0|1|1", "1|Bob|0|4|4", "1|data|0|40|40", "*0|Total|4|305|301"}));
+}
+
+TEST_F(ReportBuilderTest, ATreeKeepsEachSubtreeUnderTheNameItBelongsTo) {
+  const std::string users = "R\\SERVER1\\C:\\Users";
+  AddSizes(users, "Data", 1200 * kMB, 1193 * kMB);
+  AddSizes(users + "\\Data", "x", 1000 * kMB, 993 * kMB);
+  AddSizes(users, "data", 40 * kMB, 40 * kMB);
+  AddSizes(users + "\\data", "x", 30 * kMB, 31 * kMB);
+  Html("r\\server1\\c:\\users", true);
+  EXPECT_EQ(HtmlRows(),
+            (Rows{"1|.|0|1|1", "1|alice|4|300|296", "1|Bob|0|4|4", "1|Data|7|1,200|1,193",
+                  "2|x|7|1,000|993", "1|data|0|40|40", "2|x|-1|30|31", "*0|Total|4|305|301"}));
+
+  // Paths compare without regard to case, so the place "data" is both directories: it lists
+  // the children of each, and its total is theirs.
+  Html("r\\server1\\c:\\users\\data", false, kSortBySize1, 1);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|x|7|1,000|993", "1|x|-1|30|31", "*0|Total|7|1,240|1,233"}));
+}
+
+TEST_F(ReportBuilderTest, ChangesAreWorkedOutFromTheBytesAndRoundedOnce) {
+  // Sizes and changes are each rounded from bytes, halves to even, so a change need not be the
+  // difference of the two sizes shown; a size missing from the older period counts as -1 byte.
+  const std::string odd = "R\\SERVER2\\D:\\odd";
+  AddSizes("R\\SERVER2\\D:", "odd", 30 * kMB + 3 * kMB / 10, 29 * kMB + 6 * kMB / 10);
+  AddSizes(odd, "a", kMB + 4 * kMB / 10, 6 * kMB / 10);  // 1.4 - 0.6
+  AddSizes(odd, "b", 10 * kMB + 6 * kMB / 10, 10 * kMB + 4 * kMB / 10);
+  AddSizes(odd, "c", kMB + kMB / 2, kMB);  // a change of exactly half
+  AddSizes(odd, "d", 2 * kMB + kMB / 2, 0);
+  AddSizes(odd, "e", 3 * kMB + kMB / 2, 0);
+  AddSizes(odd, "f", 0, 2 * kMB + kMB / 2);
+  AddSizes(odd, "g", kMB / 2, kNoRow);
+  AddSizes(odd, "h", kNoRow, kMB / 2);
+  Html("r\\server2\\d:\\odd", false, kSortByName, 0);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|a|1|1|1", "1|b|0|11|10", "1|c|0|2|1", "1|d|2|2|0", "1|e|4|4|0",
+                              "1|f|-2|0|2", "1|g|1|0|", "1|h|-1||0", "*0|Total|1|30|30"}));
+  // The order by change follows the changes shown.
+  Html("r\\server2\\d:\\odd", false, kSortByChange, 1);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|e|4|4|0", "1|d|2|2|0", "1|f|-2|0|2", "1|a|1|1|1", "1|g|1|0|",
+                              "1|h|-1||0", "1|b|0|11|10", "1|c|0|2|1", "*0|Total|1|30|30"}));
+
+  // At the root the nodes' bytes are summed first and the total rounded once.
+  AddSizes("R", "SERVER3", 6 * kMB / 10, kNoRow);
+  AddSizes("R", "SERVER4", 6 * kMB / 10, kNoRow);
+  Html("r", false, kSortByName, 0);
+  EXPECT_EQ(HtmlRows(), (Rows{"1|SERVER1|2|1,015|1,013", "1|SERVER2|0|2,000|2,000",
+                              "1|SERVER3|1|1|", "1|SERVER4|1|1|", "*1|Total|3|3,016|3,013"}));
+}
+
+TEST_F(ReportBuilderTest, PageDeclaresUtf8AndShowsBrokenNamesAsReplacementCharacters) {
+  const std::string users = "R\\SERVER1\\C:\\Users";
+  const std::string replacement = "\xef\xbf\xbd";
+  const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";  // three characters
+  AddSizes(users, "bad\xff\xfe name", kMB, kMB);
+  AddSizes(users, "cut\xe2\x82", kMB, kMB);  // a character broken off at the end
+  AddSizes(users, japanese, 2 * kMB, kMB);
+  AddSizes(users, std::string(40, '\xff'), kMB, kMB);  // cut to 30 characters, then shown
+  Html("r\\server1\\c:\\users", false, kSortByName, 0);
+  std::string broken30;
+  for (int i = 0; i < 30; ++i) broken30 += replacement;
+  EXPECT_EQ(HtmlRows(), (Rows{"1|.|0|1|1", "1|alice|4|300|296",
+                              "1|bad" + replacement + replacement + " name|0|1|1", "1|Bob|0|4|4",
+                              "1|cut" + replacement + "|0|1|1", "1|" + japanese + "|1|2|1",
+                              "1|" + broken30 + "|0|1|1", "*0|Total|4|305|301"}));
+  EXPECT_TRUE(IsWellFormedUtf8(Page()));
+  Rows lines = PageLines();
+  auto meta =
+      std::find(lines.begin(), lines.end(),
+                std::string(14, ' ') +
+                    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">");
+  ASSERT_NE(meta, lines.end());
+  EXPECT_EQ(*(meta - 1), "<head>");  // before anything the browser must decode
 }
 
 TEST_F(ReportBuilderTest, RootListsTheNodesWithTheirSumAsTotalIndentedAlike) {
@@ -144,6 +279,7 @@ TEST_F(ReportBuilderTest, PageIsWrittenLineByLineInPrintZones) {
   Rows expected = {"<html>",
                    "",
                    "<head>",
+                   z1 + "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
                    z1 + "<title>Title</title>",
                    "</head>",
                    "",
@@ -213,8 +349,9 @@ TEST_F(ReportBuilderTest, UnattendedRunLogsItsStepsAndTheQuery) {
   ASSERT_GE(messages.size(), 2u);
   EXPECT_TRUE(
       messages[1].starts_with("Issuing Tree SQL query: select DirParent, Dir, Brontal, "
-                              "pdate from Dirs where DirParent like "
-                              "\"r\\server1\\c:\\users*\""));
+                              "pdate from Dirs where (DirParent = \"r\\server1\\c:\\users\" or "
+                              "DirParent like \"r\\server1\\c:\\users\\*\")"))
+      << messages[1];
   EXPECT_EQ(std::count(messages.begin(), messages.end(), "Sorting..."), 0);
 }
 
@@ -252,13 +389,13 @@ TEST_F(ReportBuilderTest, DatabaseAndFileErrorsGoThroughTheSameHandler) {
   EXPECT_EQ(Html("r\\server1\\c:", false), ReportOutcome::kFailed);
   EXPECT_EQ(message_box_.shown.size(), 2u);
   EXPECT_TRUE(message_box_.shown[1].ends_with(" in PrintTreeExpanded2"));
-  EXPECT_EQ(PageLines().size(), 15u);  // heading and "<tr>", no footer
+  EXPECT_EQ(PageLines().size(), 16u);  // heading and "<tr>", no footer
 }
 
 TEST_F(ReportBuilderTest, NoRowsLeaveTheHeadingOnly) {
   EXPECT_EQ(Html("r\\nowhere", false), ReportOutcome::kNoRows);
   Rows lines = PageLines();
-  ASSERT_EQ(lines.size(), 15u);
+  ASSERT_EQ(lines.size(), 16u);
   EXPECT_EQ(lines.back(), std::string(14, ' ') + "<tr>");
   EXPECT_FALSE(progress_.is_open);
 }

@@ -17,6 +17,8 @@
 namespace brontal::testing {
 
 inline constexpr std::int64_t kMB = 1024 * 1024;
+// A size that stands for "no row in this period".
+inline constexpr std::int64_t kNoRow = -1;
 // P1 is the newer period of the reports, P2 the older; P0 is older still and never reported.
 inline const DateTime kP1 = DateTime::FromCivil(2026, 12, 6, 2);
 inline const DateTime kP2 = DateTime::FromCivil(2026, 11, 29, 2);
@@ -28,7 +30,7 @@ class ReportFixture : public ::testing::Test {
     CreateBrontalDatabase(*engine_, db_path_, 3);
     db_ = engine_->DefaultWorkspace().OpenDatabase(db_path_);
     dirs_ = db_->OpenRecordset("Dirs", db::RecordsetType::kTable);
-    // (parent, dir, megabytes in P1, in P2); -1 for no row in that period.
+    // (parent, dir, megabytes in P1, in P2); kNoRow for no row in that period.
     const std::vector<std::tuple<std::string, std::string, int, int>> rows = {
         {"R", "SERVER1", 1015, 1013},
         {"R", "SERVER2", 2000, 2000},
@@ -42,13 +44,12 @@ class ReportFixture : public ::testing::Test {
         {"R\\SERVER1\\C:\\Users", "Bob", 4, 4},
         {"R\\SERVER1\\C:", "users2", 90, 90},
         {"R\\SERVER1\\C:\\users2", "x", 90, 90},
-        {"R\\SERVER1\\C:", "New", 10, -1},
-        {"R\\SERVER1\\C:", "Old", -1, 12},
+        {"R\\SERVER1\\C:", "New", 10, kNoRow},
+        {"R\\SERVER1\\C:", "Old", kNoRow, 12},
         {"R\\SERVER2", "D:", 2000, 2000},
     };
     for (const auto& [parent, dir, mb1, mb2] : rows) {
-      if (mb1 >= 0) AddDir(parent, dir, mb1 * kMB, kP1);
-      if (mb2 >= 0) AddDir(parent, dir, mb2 * kMB, kP2);
+      AddSizes(parent, dir, mb1 == kNoRow ? kNoRow : mb1 * kMB, mb2 == kNoRow ? kNoRow : mb2 * kMB);
       AddDir(parent, dir, 1, kP0);
     }
   }
@@ -64,6 +65,13 @@ class ReportFixture : public ::testing::Test {
     dirs_->SetField("Brontal", size);
     dirs_->SetField("pdate", pdate);
     dirs_->Update();
+  }
+
+  // The directory's rows of P1 and P2, sizes in bytes; kNoRow leaves that period without one.
+  void AddSizes(std::string_view parent, std::string_view dir, std::int64_t size1,
+                std::int64_t size2) {
+    if (size1 != kNoRow) AddDir(parent, dir, size1, kP1);
+    if (size2 != kNoRow) AddDir(parent, dir, size2, kP2);
   }
 
   ReportServices Services() {

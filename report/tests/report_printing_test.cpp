@@ -1,5 +1,6 @@
 // Reports on the recording printer: the printed columns, fonts and indentation, page breaks at
-// 95 % of the page with their footers, the closing footer, and the jobs that are dropped.
+// 95 % of the page with their footers, the closing footer, footers that stay on the paper
+// wherever the rows end, and the jobs that are dropped.
 #include <gtest/gtest.h>
 
 #include "report/tests/report_fixture.h"
@@ -35,13 +36,33 @@ class ReportPrintingTest : public testing::ReportFixture {
     for (const Line& line : page.lines) texts.push_back(line.Text());
     return texts;
   }
+  // R\BIG with `count` directories, each a megabyte larger in P1 than in P2, and their sum.
   void AddMany(int count) {
+    std::int64_t total1 = 0, total2 = 0;
     for (int i = 0; i < count; ++i) {
-      AddDir("R\\BIG", "dir" + std::to_string(1000 + i), (i + 1) * testing::kMB, kP1);
-      AddDir("R\\BIG", "dir" + std::to_string(1000 + i), i * testing::kMB, kP2);
+      AddSizes("R\\BIG", "dir" + std::to_string(1000 + i), (i + 1) * testing::kMB,
+               i * testing::kMB);
+      total1 += (i + 1) * testing::kMB;
+      total2 += i * testing::kMB;
     }
-    AddDir("R", "BIG", 11325 * testing::kMB, kP1);  // 1 + ... + 150
-    AddDir("R", "BIG", 11175 * testing::kMB, kP2);
+    AddSizes("R", "BIG", total1, total2);
+  }
+  // Every line with text on every page of `document` ends within the printable height, and each
+  // page ends with its footer, numbered.
+  static void ExpectEveryLineOnItsPage(const RecordingPrinter::Document& document,
+                                       double page_height) {
+    for (std::size_t p = 0; p < document.pages.size(); ++p) {
+      const auto& lines = document.pages[p].lines;
+      ASSERT_FALSE(lines.empty());
+      EXPECT_EQ(lines.back().Text(), "\\\\SERVER1\\C$\t " + std::to_string(p + 1) + " ")
+          << "page " << p + 1 << " of a page " << page_height << " high";
+      for (const Line& line : lines) {
+        for (const auto& segment : line.segments) {
+          EXPECT_LE(line.y + 1.2 * segment.size, page_height + 1e-9)
+              << "page " << p + 1 << " of a page " << page_height << " high: " << line.Text();
+        }
+      }
+    }
   }
 };
 
@@ -124,6 +145,47 @@ TEST_F(ReportPrintingTest, LongReportsBreakPagesAt95PercentWithNumberedFooters) 
   while (total > 0 && last[total].segments.size() != 4) --total;
   EXPECT_EQ(last[total].Text(), Row("Total", "150", "11,325", "11,175"));
   EXPECT_EQ(last[total - 1].Text(), "");  // an empty line before the total
+}
+
+TEST_F(ReportPrintingTest, AReportEndingAtThePageFullMarkKeepsItsFooterOnThePaper) {
+  // 42 rows take the first page down to just below 95 %, where the empty line and the total
+  // still go, but the footer after them would stand past the foot of the page.
+  AddMany(42);
+  EXPECT_EQ(Print("r\\big", false, kSortByName, 0), ReportOutcome::kWritten);
+  ASSERT_EQ(printer_.Sent().size(), 1u);
+  const auto& document = printer_.Sent()[0];
+  ExpectEveryLineOnItsPage(document, printer_.ScaleHeight());
+  ASSERT_EQ(document.pages.size(), 2u);
+  // The total moves to the next page, under the column header, and its footer is pushed down.
+  Rows last = Texts(document.pages[1]);
+  ASSERT_GE(last.size(), 5u);
+  EXPECT_EQ(Rows(last.begin(), last.begin() + 4),
+            (Rows{"", kHeaderLine, "", Row("Total", "42", "903", "861")}));
+  EXPECT_GE(document.pages[1].lines.back().y, 0.95 * printer_.ScaleHeight());
+  EXPECT_EQ(Texts(document.pages[0]).end()[-3], Row(" dir1041", "1", "42", "41"));
+}
+
+TEST_F(ReportPrintingTest, FootersStayOnThePaperWhereverTheRowsEnd) {
+  // Page heights a line apart and less put the last row of each page, and the total, at every
+  // distance from the 95 % mark.
+  AddMany(150);
+  for (double height = 700; height <= 720; height += 0.6) {
+    RecordingPrinter printer(540, height);
+    ReportServices services = Services();
+    services.printer = &printer;
+    ReportBuilder builder(services);
+    std::string path = "r\\big";
+    ASSERT_EQ(builder.PrintTreeExpanded2(path, "\\\\SERVER1\\C$", false, kP1, kP2, "", nullptr,
+                                         false, kSortByName, 0),
+              ReportOutcome::kWritten);
+    ASSERT_EQ(printer.Sent().size(), 1u);
+    ExpectEveryLineOnItsPage(printer.Sent()[0], height);
+    int rows = 0;
+    for (const auto& page : printer.Sent()[0].pages) {
+      for (const Line& line : page.lines) rows += line.segments.size() == 4 ? 1 : 0;
+    }
+    EXPECT_EQ(rows, 151) << height;
+  }
 }
 
 TEST_F(ReportPrintingTest, CancelWhileWritingAbandonsTheJob) {

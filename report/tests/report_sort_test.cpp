@@ -1,5 +1,6 @@
-// The order of list reports: each sort field, the name tie-break in both directions, and the
-// quicksort over the entries between the first and the total.
+// The order of reports: names ignoring case, then by their bytes; the path order of trees; each
+// sort field of lists, the name tie-break in both directions, and the quicksort over the entries
+// between the first and the total.
 #include "report/report_sort.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +39,12 @@ TEST(ReportSortTest, CompareFollowsTheFieldAndTheOrder) {
   const SortSettings by_name{kSortByName, 0}, by_name_desc{kSortByName, 1};
   EXPECT_EQ(CompareEntries(E("Apple", 0), E("banana", 0), by_name), -1);
   EXPECT_EQ(CompareEntries(E("Apple", 0), E("banana", 0), by_name_desc), 1);
-  EXPECT_EQ(CompareEntries(E("USERS", 0), E("users", 0), by_name), 0);
-  EXPECT_EQ(CompareEntries(E("USERS", 0), E("users", 0), by_name_desc), 0);
+  // Names equal but for case keep an order of their own: ascending by their bytes either way.
+  EXPECT_EQ(CompareEntries(E("USERS", 0), E("users", 0), by_name), -1);
+  EXPECT_EQ(CompareEntries(E("USERS", 0), E("users", 0), by_name_desc), -1);
+  EXPECT_EQ(CompareEntries(E("users", 0), E("USERS", 0), by_name_desc), 1);
+  EXPECT_EQ(CompareEntries(E("users", 0), E("users", 0), by_name_desc), 0);
+  EXPECT_EQ(CompareEntries(E("Users", 3), E("users", -3), {kSortByChange, 1}), -1);
   EXPECT_EQ(CompareEntries(E("a_b", 0), E("aZ", 0), by_name), -1);           // "_" before "z"
   EXPECT_EQ(CompareEntries(E("caf\xc3\xa9", 0), E("cafz", 0), by_name), 1);  // by code
 
@@ -56,6 +61,38 @@ TEST(ReportSortTest, CompareFollowsTheFieldAndTheOrder) {
       1);
   EXPECT_EQ(CompareEntries(E("a", 1), E("b", 2), {7, 0}), 0);
   EXPECT_EQ(CompareEntries(E("a", 1), E("b", 2), {kSortByChange, 2}), -1);  // 2 is ascending
+}
+
+TEST(ReportSortTest, NamesCompareIgnoringCaseThenByTheirBytes) {
+  EXPECT_EQ(CompareNames("apple", "Banana"), -1);
+  EXPECT_EQ(CompareNames("DATA", "Data"), -1);
+  EXPECT_EQ(CompareNames("data", "Data"), 1);
+  EXPECT_EQ(CompareNames("Data", "Data"), 0);
+  EXPECT_EQ(CompareNames("data", "Data2"), -1);  // case decides only between equal letters
+  // Only ASCII folds: an accented capital is not its small letter.
+  const std::string small_e = "\xc3\xa9", capital_e = "\xc3\x89";
+  EXPECT_EQ(CompareNames(small_e + "a", capital_e + "b"), 1);
+}
+
+TEST(ReportSortTest, TreeOrderFollowsEachDirectoryWithItsOwnSubtree) {
+  const std::vector<std::string> expected = {
+      "R\\S\\a",          "R\\S\\a\\b",         "R\\S\\a b",     "R\\S\\Data",     "R\\S\\Data\\x",
+      "R\\S\\Data\\x\\y", "R\\S\\data",         "R\\S\\data\\a", "R\\S\\Users",    "R\\S\\users",
+      "R\\S\\users\\.",   "R\\S\\users\\alice", "R\\S\\users2",  "R\\S\\users2\\x"};
+  std::vector<ReportEntry> entries;
+  for (const std::string& path : expected) {
+    std::size_t last = path.rfind('\\');
+    entries.push_back(E(path.substr(last + 1), 0, 0, 0, path.substr(0, last)));
+  }
+  std::mt19937 random(11);
+  for (int round = 0; round < 20; ++round) {
+    std::shuffle(entries.begin(), entries.end(), random);
+    std::sort(entries.begin(), entries.end(), TreeOrder);
+    std::vector<std::string> paths;
+    for (const ReportEntry& entry : entries) paths.push_back(entry.parent + "\\" + entry.name);
+    ASSERT_EQ(paths, expected);
+  }
+  EXPECT_FALSE(TreeOrder(entries[3], entries[3]));
 }
 
 TEST(ReportSortTest, SizesSortDescendingWithMissingSizesLast) {
