@@ -13,6 +13,7 @@
 #include "platform/fixed_locale.h"
 #include "platform/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
+#include "store/format.h"
 #include "store/schema.h"
 
 namespace brontal::testing {
@@ -57,7 +58,7 @@ class BrontalhFixture : public ::testing::Test {
   }
 
   // Stores the rows of one scan run the way the scanner does: Dirs, a Parents row per parent
-  // other than R, and the period.
+  // other than R, and the period unless it is stored already.
   void Scan(DateTime period, const std::vector<DirRow>& rows) {
     auto db = engine_->DefaultWorkspace().OpenDatabase(db_path_);
     auto dirs = db->OpenRecordset("Dirs", db::RecordsetType::kTable);
@@ -77,10 +78,16 @@ class BrontalhFixture : public ::testing::Test {
         parents->Update();
       }
     }
-    auto periods = db->OpenRecordset("Periods", db::RecordsetType::kTable);
-    periods->AddNew();
-    periods->SetField("pdate", period);
-    periods->Update();
+    // Another node of the same hour may have stored the period already.
+    auto stored = db->OpenRecordset(
+        "select pdate from Periods where pdate = #" + SqlDateText(period, "m/d/yyyy h:n:s") + "#",
+        db::RecordsetType::kSnapshot);
+    if (stored->Eof()) {
+      auto periods = db->OpenRecordset("Periods", db::RecordsetType::kTable);
+      periods->AddNew();
+      periods->SetField("pdate", period);
+      periods->Update();
+    }
     db->Close();
   }
 
