@@ -1,5 +1,6 @@
 // brontalc: the viewer. Shows the tree of recorded places and the sizes of their children in
 // two periods; a second copy started by the same user brings the first one forward instead.
+// Ends with status 1 when it could open no database (kViewerNoDatabase).
 #include <QApplication>
 #include <exception>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "platform/sqlite_engine.h"
 #include "viewer/client.h"
 #include "viewer/frmMain/frm_main.h"
+#include "viewer/run_viewer.h"
 #include "viewer/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -51,10 +53,13 @@ int main(int argc, char** argv) {
       .shell = shell,
       .clipboard = clipboard,
       .file_exists =
-          [unc_root](const std::string& path) {
+          [](const std::string& native_path) {
             std::error_code error;
-            return std::filesystem::is_regular_file(brontal::NativePathOf(path, unc_root), error);
+            return std::filesystem::is_regular_file(native_path, error);
           },
+      // dbloc.txt and the settings may name the database as \\node\share\brontal.mdb.
+      .native_path =
+          [unc_root](const std::string& path) { return brontal::NativePathOf(path, unc_root); },
   });
 
   std::string program_folder;
@@ -66,7 +71,5 @@ int main(int argc, char** argv) {
 
   brontal::FrmMain window(client, {questions, open_file, file_system}, program_folder);
   brontal::SingleInstance instance(brontal::SingleInstanceName());
-  if (instance.ActivatePreviousInstanceIfThereIsOne(window, settings)) return 0;
-  if (!window.Start()) return 0;
-  return QApplication::exec();
+  return brontal::RunViewer(window, instance, settings);
 }

@@ -43,7 +43,16 @@ std::string KeyToUnc(std::string_view key) {
   if (key.empty()) return {};
   // r\node\... becomes \\node\...; the node's drive c: becomes its administrative share c$.
   std::string unc = "\\" + std::string(key.substr(1));
-  if (std::size_t colon = unc.find(':'); colon != std::string::npos) unc[colon] = '$';
+  // The drive is the component after the node. A Linux drive is a mount point, and a ":" there
+  // or further on belongs to a directory's name.
+  const std::size_t node = unc.find('\\', 2);
+  if (node == std::string::npos) return unc;
+  const std::size_t drive = node + 1;
+  auto ascii_letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  const bool drive_letter = unc.size() >= drive + 2 && ascii_letter(unc[drive]) &&
+                            unc[drive + 1] == ':' &&
+                            (unc.size() == drive + 2 || unc[drive + 2] == '\\');
+  if (drive_letter) unc[drive + 1] = '$';
   return unc;
 }
 
@@ -157,8 +166,16 @@ Client::~Client() {
   }
 }
 
+bool Client::FileExists(const std::string& path) const {
+  return !path.empty() && services_.file_exists && services_.file_exists(NativePath(path));
+}
+
+std::string Client::NativePath(const std::string& path) const {
+  return services_.native_path ? services_.native_path(path) : path;
+}
+
 bool Client::Usable(const std::string& path) const {
-  return !path.empty() && (!services_.file_exists || services_.file_exists(path));
+  return !path.empty() && (!services_.file_exists || FileExists(path));
 }
 
 Client::OpenOutcome Client::OpenOrRepair(const std::string& path,
@@ -166,9 +183,12 @@ Client::OpenOutcome Client::OpenOrRepair(const std::string& path,
   for (bool repaired = false;; repaired = true) {
     // A repair whose swap failed may leave no file under the name.
     if (!Usable(path)) return OpenOutcome::kNoDatabase;
+    // The file checked is the file opened: a \\node\share path that passes the check must not
+    // then be handed to the engine as it is written.
+    const std::string native = NativePath(path);
     std::string description;
     try {
-      opened = workspace().OpenDatabase(path);
+      opened = workspace().OpenDatabase(native);
       return OpenOutcome::kOpened;
     } catch (const std::exception& error) {
       description = error.what();
@@ -180,7 +200,7 @@ Client::OpenOutcome Client::OpenOrRepair(const std::string& path,
       return OpenOutcome::kFailed;
     }
     MessageBoxRepairReporter reporter(services_.message_box, services_.pointer);
-    RepairAndCompact(path, workspace(), services_.files, reporter);
+    RepairAndCompact(native, workspace(), services_.files, reporter);
   }
 }
 
@@ -217,7 +237,7 @@ Client::OpenOutcome Client::CompactAndReopen() {
   if (db_filename_.empty()) return OpenOutcome::kNoDatabase;
   CloseSizeDatabase();
   MessageBoxRepairReporter reporter(services_.message_box, services_.pointer);
-  RepairAndCompact(db_filename_, workspace(), services_.files, reporter);
+  RepairAndCompact(NativePath(db_filename_), workspace(), services_.files, reporter);
   // The file just compacted, whatever the settings say meanwhile: the windows show its rows.
   return OpenOrRepair(db_filename_, database_);
 }

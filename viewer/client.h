@@ -28,6 +28,8 @@ inline constexpr std::string_view kVersionText = "Version 1.3.910";
 
 // A path key (r\node\c:\dir, any case) as a UNC path on the node's administrative share:
 // r\node1\d:\users\x gives \\node1\d$\users\x, r\node1 gives \\node1, "r" gives "\", "" gives "".
+// Only a drive that is one letter and ":" becomes its share; a drive that is a mount point
+// keeps every ":" of its path (r\node1\/home\a:b gives \\node1\/home\a:b).
 std::string KeyToUnc(std::string_view key);
 
 // A list cell read back as a number: leading and trailing blanks and the locale's thousands
@@ -73,8 +75,11 @@ struct ClientServices {
   FileOperations& files;
   Shell& shell;
   Clipboard& clipboard;
-  // Whether a logical path names an existing file.
+  // Whether a path, as native_path gives it, names an existing file.
   std::function<bool(const std::string& path)> file_exists;
+  // The path the database engine and the file operations understand for a path as the settings
+  // and dbloc.txt write it (\\node\share\brontal.mdb); the path itself when empty.
+  std::function<std::string(const std::string& path)> native_path = {};
 };
 
 // The viewer's general module: the database connection that every window shares from start-up
@@ -88,6 +93,9 @@ class Client {
 
   // How opening ended.
   enum class OpenOutcome { kOpened, kNoDatabase, kFailed };
+
+  // Whether path, as the settings write it, names an existing file; false for "".
+  bool FileExists(const std::string& path) const;
 
   // Opens the database named by Options/dbFilename, shared. When the name is empty or no file,
   // ask_for_database runs (the Options dialog in its database-only mode) and returns false when
@@ -113,6 +121,7 @@ class Client {
   // The open database; throws db::DbError kClosed unless IsOpen.
   db::Database& database();
   db::Workspace& workspace();
+  // The database path as the settings write it; the file opened is its native_path.
   const std::string& DbFilename() const { return db_filename_; }
   void SetDbFilename(std::string path) { db_filename_ = std::move(path); }
 
@@ -138,11 +147,13 @@ class Client {
   void CopyText(const std::string& text);
 
  private:
-  // Whether path names a file to open.
+  // Whether path names a file to open: not empty, and a file unless file_exists is unset.
   bool Usable(const std::string& path) const;
-  // Opens path shared into `opened`; a failing open runs the repair-and-compact routine once and
-  // tries again, and a second failure is shown. kNoDatabase when path names no file, before or
-  // after the repair.
+  // path as the engine and the file operations take it.
+  std::string NativePath(const std::string& path) const;
+  // Opens path (as the settings write it) shared into `opened`; a failing open runs the
+  // repair-and-compact routine once and tries again, and a second failure is shown. kNoDatabase
+  // when path names no file, before or after the repair.
   OpenOutcome OpenOrRepair(const std::string& path, std::unique_ptr<db::Database>& opened);
 
   ClientServices services_;

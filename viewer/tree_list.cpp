@@ -20,11 +20,20 @@ constexpr std::string_view kSqlPeriodPattern = "m/d/yy h:m:s";
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Whether a comes before b as text, ASCII letters compared without regard to case.
-bool TextBefore(std::string_view a, std::string_view b) {
+// Whether a comes before b as the database orders text: ASCII letters without regard to case,
+// bytes unsigned.
+bool FoldedBefore(std::string_view a, std::string_view b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
   });
+}
+
+// FoldedBefore, with texts that differ only in case (Data and data, which Linux keeps side by
+// side) in the order of their exact bytes, so that neither order depends on how rows arrived.
+bool TextBefore(std::string_view a, std::string_view b) {
+  if (FoldedBefore(a, b)) return true;
+  if (FoldedBefore(b, a)) return false;
+  return a < b;
 }
 
 // The nearest ancestor of `key` among the keys already placed; the root at least.
@@ -138,7 +147,9 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
   }
 
   const bool same = period1_text == period2_text;
-  std::unordered_map<std::string, std::size_t> row_of_key;
+  // Rows pair by the exact name: the database orders Data and data as one name, interleaving
+  // their periods, and their lower-cased row keys are the same.
+  std::unordered_map<std::string, std::size_t> row_of_name;
   int counter = 1;
   for (; !result->Eof(); result->MoveNext()) {
     ++counter;
@@ -149,12 +160,11 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
     const DateTime period = CutToMinute(result->Field("pdate").AsDate());
 
     // The child's second period finds the row its first period made.
-    std::string row_key = LowerCase(std::string(key) + "\\" + name);
-    auto [found, added] = row_of_key.try_emplace(row_key, rows.size());
+    auto [found, added] = row_of_name.try_emplace(name, rows.size());
     if (added) {
       ListRow row;
-      row.icon = IconKey(row_key, "closed");
-      row.key = std::move(row_key);
+      row.key = LowerCase(std::string(key) + "\\" + name);
+      row.icon = IconKey(row.key, "closed");
       row.cells[0] = name;
       rows.push_back(std::move(row));
     }
@@ -169,6 +179,14 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
   result->Close();
 
   for (ListRow& row : rows) row.cells[1] = ChangeCell(row.cells[2], row.cells[3], locale);
+  // The query's order is already by name without regard to case; only names that differ in
+  // case alone need putting in order.
+  auto by_name = [](const ListRow& a, const ListRow& b) {
+    return TextBefore(a.cells[0], b.cells[0]);
+  };
+  if (!std::is_sorted(rows.begin(), rows.end(), by_name)) {
+    std::sort(rows.begin(), rows.end(), by_name);
+  }
   return rows;
 }
 

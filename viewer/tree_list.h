@@ -77,7 +77,9 @@ std::string ChangeCell(std::string_view size1_cell, std::string_view size2_cell,
                        const Locale& locale);
 
 // The children of `key` with their sizes in the two periods (the pickers' texts, which may be the
-// same) and the change, in query order (by name). `progress` is told the row counter as the
+// same) and the change, one row per exact name: names that differ only in case (Data and data)
+// keep their own rows and sizes, though their keys are the same. Ordered by name as the list
+// sorts it (ListRowBefore). `progress` is told the row counter as the
 // status bar shows it: every 100 query rows, and at the end. A period text that ParsePeriodText
 // cannot read throws db::DbError kTypeMismatch; the database's errors are thrown as they come.
 std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
@@ -96,7 +98,9 @@ struct ListSort {
 // becomes the sort column, descending when its caption begins with "Change" or "Size",
 // ascending otherwise.
 ListSort SortAfterHeaderClick(ListSort current, int clicked, std::string_view caption);
-// Whether row a comes before row b under sort; false for a column outside 0 to 3.
+// Whether row a comes before row b under sort: the column's texts compared without regard to
+// case, and texts that differ only in case by their exact bytes; false for a column outside 0
+// to 3.
 bool ListRowBefore(const ListRow& a, const ListRow& b, ListSort sort);
 
 // Layout rules, in twips. The splitter's left edge must lie strictly between 300 and the inner

@@ -344,15 +344,15 @@ bool FrmMain::Start() {
 
 void FrmMain::ShowPeriods() {
   const ClientServices& services = client_.services();
+  // The client keeps the periods it had when the database holds none; none are offered then.
+  if (client_.PeriodCount() == 0) {
+    services.message_box.Show(kNothingToView, kViewerTitle, MessageIcon::kInformation);
+    return;
+  }
   LoadPeriods(*p1_, *p2_, client_.PeriodDates(), services.settings, last_looked_date_,
               services.locale, services.message_box);
   QCoreApplication::processEvents();
-
-  if (client_.PeriodCount() > 0) {
-    ShowFirstPick();
-  } else {
-    services.message_box.Show(kNothingToView, kViewerTitle, MessageIcon::kInformation);
-  }
+  ShowFirstPick();
 }
 
 void FrmMain::ShowNewDatabase() {
@@ -679,10 +679,19 @@ void FrmMain::CheckPeriods() {
 }
 
 void FrmMain::ReloadPeriods() {
+  if (client_.PeriodCount() == 0) {
+    // A purge has deleted every period: what the window shows belongs to none of them, and the
+    // pickers must not offer them again. A window that shows nothing has nothing to take back.
+    if (tree_ready_ || p1_->count() > 0 || p2_->count() > 0) {
+      ClearView();
+      ShowPeriods();
+    }
+    return;
+  }
   const ClientServices& services = client_.services();
   LoadPeriods(*p1_, *p2_, client_.PeriodDates(), services.settings, last_looked_date_,
               services.locale, services.message_box);
-  if (client_.PeriodCount() > 0) RebuildForPick();
+  RebuildForPick();
 }
 
 void FrmMain::RebuildForPick() {
@@ -694,6 +703,7 @@ void FrmMain::RebuildForPick() {
   }
   const std::string tree_key = SelectedTreeKey();
   const std::string row_key = SelectedRowKey();
+  const QString row_name = row_key.empty() ? QString() : l_->currentItem()->text(0);
   const bool row_clicked_last = !row_key.empty() && row_key == current_key_;
 
   BusyScope busy(client_.services().pointer, busy_depth_);
@@ -705,7 +715,7 @@ void FrmMain::RebuildForPick() {
     SelectQuietly(*t_, item);
     NodeClick(item);
   }
-  if (QTreeWidgetItem* row = ListRowItem(row_key)) SelectQuietly(*l_, row);
+  if (QTreeWidgetItem* row = ListRowItem(row_key, row_name)) SelectQuietly(*l_, row);
   (row_clicked_last ? l_ : t_)->setFocus();
 }
 
@@ -714,14 +724,18 @@ QTreeWidgetItem* FrmMain::TreeItem(const std::string& key) const {
   return found == tree_items_.end() ? nullptr : found->second;
 }
 
-QTreeWidgetItem* FrmMain::ListRowItem(const std::string& key) const {
+QTreeWidgetItem* FrmMain::ListRowItem(const std::string& key, const QString& name) const {
   if (key.empty()) return nullptr;
   const QString wanted = FromUtf8(key);
+  QTreeWidgetItem* first = nullptr;
   for (int i = 0; i < l_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = l_->topLevelItem(i);
-    if (row->data(0, kKeyRole).toString() == wanted) return row;
+    if (row->data(0, kKeyRole).toString() != wanted) continue;
+    // Names that differ only in case share their key; the name tells their rows apart.
+    if (row->text(0) == name) return row;
+    if (first == nullptr) first = row;
   }
-  return nullptr;
+  return first;
 }
 
 std::string FrmMain::SelectedTreeKey() const {

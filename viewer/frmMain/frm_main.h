@@ -130,7 +130,7 @@ class FrmMain : public QMainWindow, public OptionsHost {
   bool AskForDatabase();
 
   // The client's periods in the pickers and, for the pick, the tree with the root listed; the
-  // "nothing to view" message when the database holds no period.
+  // "nothing to view" message, pickers untouched, when the database holds no period.
   void ShowPeriods();
   // Empties pickers, tree, list and status and forgets the places shown, as before start-up.
   void ClearView();
@@ -158,9 +158,11 @@ class FrmMain : public QMainWindow, public OptionsHost {
   void ListClick(QTreeWidgetItem* row);
   // A click on a column header sorts by it (SortAfterHeaderClick).
   void HeaderClick(int column);
-  // The tree item or list row of a key; null when there is none.
+  // The tree item of a key; null when there is none.
   QTreeWidgetItem* TreeItem(const std::string& key) const;
-  QTreeWidgetItem* ListRowItem(const std::string& key) const;
+  // The list row of a key named `name`, else the first row of the key (names that differ only
+  // in case share one); null when there is none.
+  QTreeWidgetItem* ListRowItem(const std::string& key, const QString& name) const;
   // The keys of the selected tree item and list row; empty when nothing is selected.
   std::string SelectedTreeKey() const;
   std::string SelectedRowKey() const;

@@ -86,6 +86,9 @@ constexpr std::string_view kNoDatabaseText =
 constexpr std::string_view kDatabaseNotAccessibleText =
     "Specified database file is not accessible.  OK to specify the database filename, Cancel to "
     "quit Brontal.";
+constexpr std::string_view kOpenDatabaseNotAccessibleText =
+    "Specified database file is not accessible.  OK to specify the database filename, Cancel to "
+    "go on with the database open now.";
 constexpr std::string_view kNoSuchFileText =
     "Specified database filename is not accessible.  OK to try again, Cancel to quit Brontal.";
 
@@ -174,6 +177,8 @@ void FrmOptions::BuildDefaultsTab() {
   (new QVBoxLayout(compare))->addWidget(cmbCompare_);
 
   chkDiskAtStartup_ = Named(new QCheckBox("Show disk usage at startup", tab), "chkDiskAtStartup");
+  // The viewer has no disk usage window yet: the saved choice is shown and kept, not offered.
+  chkDiskAtStartup_->setEnabled(false);
   auto* layout = new QVBoxLayout(tab);
   layout->addWidget(sorting);
   layout->addWidget(compare);
@@ -319,14 +324,16 @@ void FrmOptions::showEvent(QShowEvent* event) {
 }
 
 void FrmOptions::AskForDatabase() {
-  const bool ok = questions_.OkCancel(
-      client_.DbFilename().empty() ? kNoDatabaseText : kDatabaseNotAccessibleText, kViewerTitle,
-      MessageIcon::kCritical);
-  if (!ok) QuitBrontal();
+  std::string_view text = kDatabaseNotAccessibleText;
+  if (client_.DbFilename().empty()) text = kNoDatabaseText;
+  if (host_) text = kOpenDatabaseNotAccessibleText;
+  if (!questions_.OkCancel(text, kViewerTitle, MessageIcon::kCritical)) reject();
 }
 
 void FrmOptions::reject() {
-  if (database_only_) quit_viewer_ = true;
+  // Only at start-up does nothing chosen mean nothing to show: a running viewer keeps the
+  // database it has open, even when the file has gone from where the settings say it is.
+  if (database_only_ && !host_) quit_viewer_ = true;
   QDialog::reject();
 }
 
@@ -335,10 +342,7 @@ void FrmOptions::QuitBrontal() {
   QDialog::reject();
 }
 
-bool FrmOptions::FileExists(const std::string& path) const {
-  const auto& file_exists = client_.services().file_exists;
-  return !path.empty() && file_exists && file_exists(path);
-}
+bool FrmOptions::FileExists(const std::string& path) const { return client_.FileExists(path); }
 
 void FrmOptions::ShowError(const std::string& operation) {
   const std::string description = DescribeError(std::current_exception()).second;
@@ -412,10 +416,14 @@ void FrmOptions::DoItNowClicked() {
   };
   try {
     const ClientServices& services = client_.services();
-    BusyWhile busy(services.pointer);
-    DoItNow(client_.workspace(), client_.database(), ShownPurgeRules(), services.clock,
-            services.locale, services.settings, progress);
-    client_.ReloadPeriodDates();
+    {
+      BusyWhile busy(services.pointer);
+      DoItNow(client_.workspace(), client_.database(), ShownPurgeRules(), services.clock,
+              services.locale, services.settings, progress);
+      client_.ReloadPeriodDates();
+    }
+    // The main window shows its own busy pointer while it rebuilds, and none over the message
+    // it shows when no period is left.
     if (host_) host_->ReloadPeriods();
   } catch (...) {
     ShowError("cmdDoitnow_Click");

@@ -45,7 +45,9 @@ class FrmOptions : public QDialog {
   // Loads the controls from the settings and the client's database path, with the Defaults tab
   // selected. When that path is empty or names no file, the dialog is database-only: the
   // Database tab alone is enabled, Compact is hidden, and once the dialog shows, a question box
-  // asks the user to choose the file or quit. host is the main window, null at start-up;
+  // asks the user to choose the file or quit (or, with a host, to go on with the open
+  // database). The disk-chart check box shows its setting and stays disabled, as the viewer has
+  // no disk window to open at start. host is the main window, null at start-up;
   // questions and open_file are the boxes and the file dialog it shows; files measures the
   // database file. Every argument must outlive the dialog. Do it now, Compact and the levels
   // act on the client's open database; OK with another file moves the client to it and has the
@@ -54,16 +56,18 @@ class FrmOptions : public QDialog {
   FrmOptions(Client& client, OptionsHost* host, QuestionBox& questions, OpenFileDialog& open_file,
              FileSystem& files, QWidget* parent = nullptr);
 
-  // After the dialog has closed: whether the user chose to quit Brontal (Cancel in the
-  // database-only question or in OK's check of the path, cancelling the database-only dialog,
-  // or a database that could not be opened again after compaction).
+  // After the dialog has closed: whether the user chose to quit Brontal (at start-up, Cancel in
+  // the database-only question or the dialog; at any time, Cancel in OK's check of the path, or
+  // a database that could not be opened again after compaction). Opened from a running viewer
+  // (with a host), a database-only dialog asks whether to choose another file and its Cancel
+  // leaves the viewer on the database it has open.
   bool QuitViewer() const { return quit_viewer_; }
   // Whether the dialog opened database-only.
   bool DatabaseOnly() const { return database_only_; }
 
  public slots:
-  // Cancel, Escape and the close box: closes without saving. Database-only, nothing has been
-  // chosen, so the viewer ends.
+  // Cancel, Escape and the close box: closes without saving. Database-only at start-up, nothing
+  // has been chosen, so the viewer ends.
   void reject() override;
 
  protected:
@@ -82,7 +86,7 @@ class FrmOptions : public QDialog {
   ViewerDefaults ShownDefaults() const;
   PurgeRules ShownPurgeRules() const;
 
-  // The database-only question; Cancel ends the viewer.
+  // The database-only question; Cancel is the dialog's Cancel.
   void AskForDatabase();
   // lblDBsize for the file named in txtdatabase; empty when it cannot be measured.
   void UpdateDBSize();
@@ -100,7 +104,7 @@ class FrmOptions : public QDialog {
   void BrowseClicked();
   void CompactClicked();
   void OkClicked();
-  // Whether path names an existing file, as the client's services see it.
+  // Whether path names an existing file, as the client checks the database it opens.
   bool FileExists(const std::string& path) const;
   // The error being handled, in a message box as "<description> in <operation>".
   void ShowError(const std::string& operation);

@@ -10,6 +10,7 @@
 #include "maintenance/repair_compact.h"
 #include "platform/fixed_locale.h"
 #include "platform/linux_file_operations.h"
+#include "platform/linux_filesystem.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
@@ -22,6 +23,16 @@ TEST(ClientTextTest, KeysAsUncPaths) {
   EXPECT_EQ(KeyToUnc("r\\node1"), "\\\\node1");
   EXPECT_EQ(KeyToUnc("r"), "\\");
   EXPECT_EQ(KeyToUnc("r\\node1\\share\\dir"), "\\\\node1\\share\\dir");
+  EXPECT_EQ(KeyToUnc("R\\NODE1\\C:"), "\\\\NODE1\\C$");
+  // Only a drive letter becomes a share: a Linux drive is a mount point, and a ":" in it or in
+  // a directory's name is the name's own.
+  EXPECT_EQ(KeyToUnc("r\\server1\\/home\\a:b"), "\\\\server1\\/home\\a:b");
+  EXPECT_EQ(KeyToUnc("r\\server1\\/srv:old\\x"), "\\\\server1\\/srv:old\\x");
+  EXPECT_EQ(KeyToUnc("r\\server1\\/home\\c:"), "\\\\server1\\/home\\c:");
+  EXPECT_EQ(KeyToUnc("r\\node1\\c:x\\y"), "\\\\node1\\c:x\\y");
+  EXPECT_EQ(KeyToUnc("r\\node1\\1:\\y"), "\\\\node1\\1:\\y");
+  EXPECT_EQ(KeyToUnc("r\\node1\\d:\\e:"), "\\\\node1\\d$\\e:");
+  EXPECT_EQ(KeyToUnc("r\\a:b"), "\\\\a:b");
 }
 
 TEST(ClientTextTest, CellsReadBackAsNumbers) {
@@ -164,12 +175,48 @@ TEST_F(ClientTest, ADamagedFileGetsOneRepairThenTheMessage) {
   EXPECT_EQ(testing::ReadWholeFile(damaged), "no database at all");
 }
 
+TEST_F(ClientTest, AShareIsCheckedOpenedAndCompactedWhereItLiesAndKeptAsWritten) {
+  // \\server1\brontal resolves under a folder of the test, as under /net on a real machine.
+  const std::string unc_root = fixture_.folder / "net";
+  std::filesystem::create_directories(unc_root + "/server1/brontal");
+  const std::string native = unc_root + "/server1/brontal/brontal.mdb";
+  std::filesystem::copy_file(fixture_.path, native);
+  std::filesystem::copy_file(fixture_.path, unc_root + "/server1/brontal/other.mdb");
+  ClientServices services = client_.services();
+  services.native_path = [unc_root](const std::string& path) {
+    return NativePathOf(path, unc_root);
+  };
+  Client client(services);
+
+  const std::string share = "\\\\server1\\brontal\\brontal.mdb";
+  settings_.Set("Options", "dbFilename", share);
+  EXPECT_TRUE(client.FileExists(share));
+  ASSERT_EQ(client.OpenSizeDatabase({}), Client::OpenOutcome::kOpened);
+  EXPECT_EQ(client.DbFilename(), share);
+  client.ReloadPeriodDates();
+  EXPECT_EQ(client.PeriodCount(), 3);
+  EXPECT_EQ(client.CompactAndReopen(), Client::OpenOutcome::kOpened);
+  EXPECT_TRUE(std::filesystem::exists(CompactionNamesOf(native).backup));
+
+  EXPECT_EQ(client.SwitchDatabase("\\\\server2\\brontal\\brontal.mdb"),
+            Client::OpenOutcome::kNoDatabase);
+  const std::string other = "\\\\server1\\brontal\\other.mdb";
+  EXPECT_EQ(client.SwitchDatabase(other), Client::OpenOutcome::kOpened);
+  EXPECT_EQ(client.DbFilename(), other);
+  EXPECT_EQ(settings_.Get("Options", "dbFilename", ""), other);
+  EXPECT_TRUE(message_box_.shown.empty());
+}
+
 TEST_F(ClientTest, LogFilesExplorerAndTheClipboard) {
   ASSERT_EQ(client_.OpenSizeDatabase({}), Client::OpenOutcome::kOpened);
   client_.database().Execute(
       "insert into Todo (Nodename, DirParent, Levels, LogFile) values ('o''brien', 'R', -1, "
       "'E:\\logs\\scan.log')");
-  for (const char* key : {"r\\SERVER1", "r\\o'brien", "r\\server9", "r\\x' or nodename<>'", "r"}) {
+  client_.database().Execute(
+      "insert into Todo (Nodename, DirParent, Levels, LogFile) values ('web1', 'R', -1, "
+      "'/opt/brontal:2/brontals.log')");
+  for (const char* key :
+       {"r\\SERVER1", "r\\o'brien", "r\\web1", "r\\server9", "r\\x' or nodename<>'", "r"}) {
     client_.ViewLogFile(key);
   }
   client_.ExploreKey("r\\node1\\d:\\users");
@@ -177,7 +224,8 @@ TEST_F(ClientTest, LogFilesExplorerAndTheClipboard) {
   client_.OpenMailTo();
   EXPECT_EQ(shell_.requests,
             (Lines{"edit \\\\SERVER1\\C$\\tools\\scan.log", "edit \\\\o'brien\\E$\\logs\\scan.log",
-                   "explore \\\\node1\\d$\\users", "open \\\\node1", "url mailto:root@localhost"}));
+                   "edit \\\\web1\\/opt/brontal:2/brontals.log", "explore \\\\node1\\d$\\users",
+                   "open \\\\node1", "url mailto:root@localhost"}));
   EXPECT_TRUE(WebPageAddress().starts_with("file:///"));
 
   client_.CopyText("Name\r\n");

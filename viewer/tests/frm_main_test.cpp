@@ -1,6 +1,7 @@
 // The main window on a real database file: start-up, tree and list, navigation, periods, copy,
-// popups, splitter, placement, another database chosen in Options; the splash, the About box and
-// the single-instance rule.
+// popups, splitter, placement, another database chosen in Options, a purge that leaves nothing,
+// names that differ only in case, a database on a share; the splash, the About box, the
+// single-instance rule and the viewer's exit status.
 #include "viewer/frmMain/frm_main.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -44,6 +46,7 @@
 #include "viewer/frm_startup.h"
 #include "viewer/period_pickers.h"
 #include "viewer/periods.h"
+#include "viewer/run_viewer.h"
 #include "viewer/single_instance.h"
 #include "viewer/tests/viewer_fixture.h"
 
@@ -83,6 +86,8 @@ struct Viewer {
   QTreeWidget* List() { return Find<QTreeWidget>("l"); }
 
   testing::TempFolder folder;
+  // Where \\node\share paths resolve, as /net does on a real machine.
+  std::string unc_root = folder / "net";
   std::string database_path;
   FixedClock clock{DateTime::FromCivil(2026, 12, 7, 9, 30)};
   std::unique_ptr<db::Engine> engine = db::MakeSqliteEngine({.clock = &clock});
@@ -95,10 +100,12 @@ struct Viewer {
   MemoryClipboard clipboard;
   ScriptedQuestionBox questions;
   ScriptedOpenFileDialog open_file;
-  LinuxFileSystem file_system;
+  LinuxFileSystem file_system{unc_root};
+  // Wired as brontalc wires it.
   Client client{{*engine, settings, clock, locale, messages, pointer, file_operations, shell,
                  clipboard,
-                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
+                 [](const std::string& path) { return std::filesystem::is_regular_file(path); },
+                 [this](const std::string& path) { return NativePathOf(path, unc_root); }}};
   std::unique_ptr<FrmMain> window;
 };
 
@@ -395,6 +402,34 @@ class FrmMainTest : public QObject {
     QVERIFY(viewer.shell.requests[1].starts_with("open "));
   }
 
+  void namesThatDifferOnlyInCaseKeepTheirOwnRows() {
+    Viewer viewer;
+    {
+      auto database = viewer.engine->DefaultWorkspace().OpenDatabase(viewer.database_path);
+      testing::AddCaseTwins(*database);
+      database->Close();
+    }
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1\\c:\\users");
+    QTreeWidget* list = viewer.List();
+    window.SetListSort({0, SortOrder::kAscending});
+    QCOMPARE(Rows(*list), QStringList({".|0|1|1", "alice|4|300|296", "Bob|0|4|4", "Data|10|50|40",
+                                       "data|2-|7|9", "LOGS|3-||3", "logs|2|2|"}));
+    window.SetListSort({0, SortOrder::kDescending});
+    QCOMPARE(Rows(*list).mid(0, 4),
+             QStringList({"logs|2|2|", "LOGS|3-||3", "data|2-|7|9", "Data|10|50|40"}));
+
+    // A new pick selects the row the user chose again, not its twin of the same key.
+    ClickRow(*list, RowNamed(*list, "data"));
+    QCOMPARE(window.CurrentKey(), std::string("r\\server1\\c:\\users\\data"));
+    viewer.Find<QComboBox>("p2")->setCurrentIndex(2);  // P0, which knows neither
+    QVERIFY(list->currentItem());
+    QCOMPARE(list->currentItem()->text(0), QString("data"));
+    QCOMPARE(RowNamed(*list, "Data")->text(1).trimmed(), QString("50"));
+    QCOMPARE(RowNamed(*list, "data")->text(1).trimmed(), QString("7"));
+  }
+
   void copyTakesTheFocusedControl() {
     Viewer viewer;
     FrmMain& window = viewer.NewWindow();
@@ -508,6 +543,122 @@ class FrmMainTest : public QObject {
     QCOMPARE(viewer.Find<QComboBox>("p2")->count(), 0);
     QCOMPARE(window.ListedKey(), std::string());
     QVERIFY(!viewer.pointer.busy);
+  }
+
+  void aPurgeThatLeavesNoPeriodShowsNothingToView() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1\\c:");
+    // A day back from 7 December 09:30 reaches past every period.
+    viewer.settings.Set("Archiving", "Period2", "1 days");
+    WithOptions(window, [&](FrmOptions& dialog) {
+      dialog.findChild<QPushButton*>("cmdDoitnow")->click();
+      QVERIFY(dialog.isVisible());
+    });
+    QVERIFY(PeriodsOf(viewer.database_path).empty());
+    QCOMPARE(viewer.messages.icons, std::vector<MessageIcon>{MessageIcon::kInformation});
+    QVERIFY(viewer.messages.shown.at(0).starts_with("There is nothing to view yet."));
+    QCOMPARE(viewer.Find<QComboBox>("p1")->count(), 0);
+    QCOMPARE(viewer.Find<QComboBox>("p2")->count(), 0);
+    QCOMPARE(viewer.Tree()->topLevelItemCount(), 0);
+    QCOMPARE(viewer.List()->topLevelItemCount(), 0);
+    QVERIFY(!window.ListHasColumns());
+    QCOMPARE(window.ListedKey(), std::string());
+    QCOMPARE(window.StatusText(), QString());
+    QVERIFY(!viewer.pointer.busy);
+
+    // Nothing is left to take back: another reload says nothing more.
+    window.ReloadPeriods();
+    QCOMPARE(viewer.messages.shown.size(), std::size_t{1});
+  }
+
+  void cancelInOptionsNeverEndsARunningViewer() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    // The file is moved away while the viewer has it open: the dialog is database-only.
+    std::filesystem::rename(viewer.database_path, viewer.folder / "moved.mdb");
+    viewer.questions.answers = {false, true};
+    WithOptions(window, [&](FrmOptions& dialog) {
+      QVERIFY(dialog.DatabaseOnly());
+      QTRY_VERIFY(!dialog.isVisible());  // Cancel in its question
+      QVERIFY(!dialog.QuitViewer());
+    });
+    QCOMPARE(viewer.questions.asked.size(), std::size_t{1});
+    QVERIFY(
+        viewer.questions.asked[0].text.ends_with("Cancel to go on with the database open now."));
+    QVERIFY(window.isVisible());
+
+    // OK to the question, then the dialog's own Cancel.
+    WithOptions(window, [&](FrmOptions& dialog) {
+      QTRY_COMPARE(viewer.questions.asked.size(), std::size_t{2});
+      QVERIFY(dialog.isVisible());
+    });
+    QVERIFY(window.isVisible());
+    QVERIFY(viewer.client.IsOpen());
+    QCOMPARE(Rows(*viewer.List()), QStringList({"SERVER1|2|1,015|1,013", "SERVER2|0|2,000|2,000"}));
+  }
+
+  void startOpensAShareNamedInDbLocWhereItLies() {
+    Viewer viewer;
+    const std::string share_folder = viewer.unc_root + "/server1/brontal";
+    std::filesystem::create_directories(share_folder);
+    std::filesystem::rename(viewer.database_path, share_folder + "/brontal.mdb");
+    const std::string share = "\\\\server1\\brontal\\brontal.mdb";
+    std::ofstream(viewer.folder / "dbloc.txt") << share << "\n";
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    QVERIFY(viewer.questions.asked.empty());
+    QVERIFY(viewer.messages.shown.empty());
+    // Shown and kept as written.
+    QCOMPARE(viewer.settings.Get("Options", "dbFilename", ""), share);
+    QCOMPARE(viewer.client.DbFilename(), share);
+    QCOMPARE(Nodes(*viewer.Tree()), QStringList({"SERVER1", "SERVER2"}));
+    WithOptions(window, [&](FrmOptions& dialog) {
+      QVERIFY(!dialog.DatabaseOnly());
+      QCOMPARE(dialog.findChild<QLineEdit*>("txtdatabase")->text(), QString::fromStdString(share));
+      QVERIFY(dialog.findChild<QLabel*>("lblDBsize")->text().startsWith("Database size:"));
+    });
+  }
+
+  void runViewerEndsWithAStatusThatSaysWhetherADatabaseOpened() {
+    const QString name =
+        SingleInstanceName() + "-run-" + QString::number(QCoreApplication::applicationPid());
+    Viewer viewer;
+    viewer.settings.Set("Options", "dbFilename", viewer.folder / "gone.mdb");
+    {
+      // The database-only dialog's question is cancelled.
+      SingleInstance instance(name);
+      QCOMPARE(RunViewer(viewer.NewWindow(), instance, viewer.settings), kViewerNoDatabase);
+      QVERIFY(!viewer.window->isVisible());
+      QCOMPARE(viewer.questions.asked.size(), std::size_t{1});
+
+      // A copy already running is brought forward; this one shows nothing.
+      FrmMain second(viewer.client,
+                     OptionsDialogs{viewer.questions, viewer.open_file, viewer.file_system},
+                     viewer.folder.path().string());
+      SingleInstance second_instance(name);
+      viewer.settings.Set("Options", "dbFilename", viewer.database_path);
+      QCOMPARE(RunViewer(second, second_instance, viewer.settings), kViewerClosed);
+      QVERIFY(!second.isVisible());
+      QVERIFY(!viewer.client.IsOpen());
+    }
+
+    SingleInstance instance(name);
+    FrmMain& window = viewer.NewWindow();
+    // The user closes the window once the event loop runs; a loop that never ends fails.
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, &window, [&] {
+      if (QThread::currentThread()->loopLevel() == 0) return;
+      closer.stop();
+      window.close();
+    });
+    closer.start(10);
+    QTimer::singleShot(20000, &window, [] { QCoreApplication::exit(99); });
+    QCOMPARE(RunViewer(window, instance, viewer.settings), kViewerClosed);
+    QVERIFY(!viewer.client.IsOpen());
+    QCOMPARE(viewer.settings.Get("Usage", "LastLooked1", ""), std::string("07-Dec-2026 09:30"));
   }
 
   void loadPeriodsFillsPickersQuietly() {

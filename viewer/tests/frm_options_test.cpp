@@ -44,15 +44,24 @@ namespace {
 // The main window as the dialog sees it.
 class RecordingHost : public OptionsHost {
  public:
-  void ReloadPeriods() override { ++reloads; }
+  explicit RecordingHost(const RecordingBusyPointer& pointer) : pointer_(pointer) {}
+
+  void ReloadPeriods() override {
+    ++reloads;
+    busy_at_reload.push_back(pointer_.busy);
+  }
   void ShowNewDatabase() override { ++new_databases; }
   bool ListHasColumns() const override { return has_columns; }
   void SetListSort(ListSort sort) override { sorts.push_back(sort); }
 
   int reloads = 0;
+  std::vector<bool> busy_at_reload;  // whether the busy pointer showed, at each reload
   int new_databases = 0;
   bool has_columns = true;
   std::vector<ListSort> sorts;
+
+ private:
+  const RecordingBusyPointer& pointer_;
 };
 
 // The viewer around the fixture database, with recording services.
@@ -79,7 +88,7 @@ struct Viewer {
   ScriptedQuestionBox questions;
   ScriptedOpenFileDialog open_file;
   LinuxFileSystem files;
-  RecordingHost host;
+  RecordingHost host{pointer};
 };
 
 template <typename Widget = QWidget>
@@ -249,6 +258,50 @@ class FrmOptionsTest : public QObject {
     QCOMPARE(viewer_->questions.asked[0].icon, MessageIcon::kCritical);
   }
 
+  void databaseOnlyInARunningViewerNeverQuits() {
+    // The file has been moved away since the viewer opened it.
+    const std::string moved = viewer_->data.folder / "moved.mdb";
+    std::filesystem::rename(viewer_->data.path, moved);
+    FrmOptions& dialog = Make();
+    QVERIFY(dialog.DatabaseOnly());
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));  // the script answers Cancel
+    QVERIFY(!dialog.QuitViewer());
+    QCOMPARE(viewer_->questions.asked.at(0).text,
+             std::string("Specified database file is not accessible.  OK to specify the database "
+                         "filename, Cancel to go on with the database open now."));
+
+    viewer_->questions.answers = {true};
+    FrmOptions& again = Make();
+    again.show();
+    QTRY_COMPARE(viewer_->questions.asked.size(), std::size_t{2});
+    QVERIFY(again.isVisible());
+    Find<QPushButton>(again, "cmdCancel")->click();
+    QVERIFY(!again.isVisible());
+    QVERIFY(!again.QuitViewer());
+    QVERIFY(viewer_->client.IsOpen());
+
+    // Choosing the file where it lies now moves the viewer there.
+    FrmOptions& chosen = Make();
+    chosen.show();
+    QTRY_COMPARE(viewer_->questions.asked.size(), std::size_t{3});
+    Find<QLineEdit>(chosen, "txtdatabase")->setText(ToQt(moved));
+    Find<QPushButton>(chosen, "cmdOK")->click();
+    QCOMPARE(chosen.result(), int(QDialog::Accepted));
+    QVERIFY(!chosen.QuitViewer());
+    QCOMPARE(viewer_->client.DbFilename(), moved);
+    QCOMPARE(viewer_->host.new_databases, 1);
+  }
+
+  void theDiskChartCheckBoxShowsItsSettingButIsNotOffered() {
+    viewer_->settings.Set("Options", "ShowDiskAtStartup", "1");
+    FrmOptions& dialog = Make();
+    auto* check = Find<QCheckBox>(dialog, "chkDiskAtStartup");
+    QVERIFY(check->isChecked());
+    QVERIFY(!check->isEnabled());
+    Find<QPushButton>(dialog, "cmdOK")->click();
+    QCOMPARE(viewer_->settings.Get("Options", "ShowDiskAtStartup", ""), std::string("1"));
+  }
+
   void databaseOnlyOkSavesOnlyThePath() {
     viewer_->client.CloseSizeDatabase();
     viewer_->client.SetDbFilename(viewer_->data.folder / "moved.mdb");
@@ -403,6 +456,8 @@ class FrmOptionsTest : public QObject {
              (std::vector<DateTime>{testing::kP1, testing::kP2}));
     QCOMPARE(viewer_->client.PeriodCount(), 2);
     QCOMPARE(viewer_->host.reloads, 1);
+    // The main window may show a message then: not under the purge's busy pointer.
+    QCOMPARE(viewer_->host.busy_at_reload, std::vector<bool>{false});
     QVERIFY(!viewer_->settings.Get("Archiving", "LastDone", "").empty());
     QVERIFY(!button->isHidden());
     QVERIFY(Find(dialog, "pbarchive")->isHidden());

@@ -133,6 +133,31 @@ TEST_F(TreeListTest, NamesWithQuotesFindTheirOwnRows) {
             (Lines{"r\\server1\\c:\\it's \"quoted\"\\a\"b|fclosed|a\"b|1|3|2"}));
 }
 
+TEST_F(TreeListTest, NamesThatDifferOnlyInCaseKeepTheirOwnRowsAndSizes) {
+  testing::AddCaseTwins(database_);
+  const Lines both = List("r\\server1\\c:\\users");
+  EXPECT_EQ(both, (Lines{"r\\server1\\c:\\users\\.|fclosed|.|0|1|1",
+                         "r\\server1\\c:\\users\\alice|fclosed|alice|4|300|296",
+                         "r\\server1\\c:\\users\\bob|fclosed|Bob|0|4|4",
+                         "r\\server1\\c:\\users\\data|fclosed|Data|10|50|40",
+                         "r\\server1\\c:\\users\\data|fclosed|data|2-|7|9",
+                         "r\\server1\\c:\\users\\logs|fclosed|LOGS|3-||3",
+                         "r\\server1\\c:\\users\\logs|fclosed|logs|2|2|"}));
+  // One period on both pickers: each name its own size twice, and no name of the other period.
+  const Lines same = List("r\\server1\\c:\\users", kP2, kP2);
+  EXPECT_EQ(Lines(same.begin() + 3, same.end()),
+            (Lines{"r\\server1\\c:\\users\\data|fclosed|Data|0|40|40",
+                   "r\\server1\\c:\\users\\data|fclosed|data|0|9|9",
+                   "r\\server1\\c:\\users\\logs|fclosed|LOGS|0|3|3"}));
+  // Their subtrees answer to one key: the tree holds one item for both.
+  const Lines tree = Tree(kP2);
+  EXPECT_EQ(std::count_if(tree.begin(), tree.end(),
+                          [](const std::string& line) {
+                            return line.starts_with("r\\server1\\c:\\users\\data|");
+                          }),
+            1);
+}
+
 TEST_F(TreeListTest, ProgressEveryHundredCountsAndAtTheEnd) {
   for (int i = 0; i < 150; ++i) {
     testing::AddDirRow(database_, "R\\SERVER2\\D:\\many", "d" + std::to_string(1000 + i), kMB, kP1);
@@ -168,6 +193,14 @@ TEST_F(TreeListTest, HeaderClicksAndTheTextOrderOfCells) {
   EXPECT_EQ(sorted({2, SortOrder::kAscending}), "Old New . Users WINNT ");
   rows[4].cells[0] = "apple";
   EXPECT_EQ(sorted({0, SortOrder::kAscending}), ". apple New Old Users ");  // case ignored
+  // Names that differ only in case come in the order of their exact bytes, whatever the order
+  // they came in, and the other way round descending.
+  rows[3].cells[0] = "new";
+  rows[4].cells[0] = "NEW";
+  EXPECT_EQ(sorted({0, SortOrder::kAscending}), ". apple NEW New new ");
+  std::reverse(rows.begin(), rows.end());
+  EXPECT_EQ(sorted({0, SortOrder::kAscending}), ". apple NEW New new ");
+  EXPECT_EQ(sorted({0, SortOrder::kDescending}), "new New NEW apple . ");
 }
 
 TEST(TreeListLayoutTest, TheSplitterKeeps300TwipsFromEitherSide) {

@@ -1,5 +1,6 @@
 // A small size database as the scanner leaves it, for the viewer's tests: two servers, three
-// periods, Dirs with their Parents rows, Disks, and Todo rows with log files.
+// periods, Dirs with their Parents rows, Disks, and Todo rows with log files; names that differ
+// only in case on request.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -35,6 +37,16 @@ inline void AddDirRow(db::Database& database, std::string_view parent, std::stri
   dirs->SetField("pdate", pdate);
   dirs->Update();
   dirs->Close();
+}
+
+// Appends one Parents row.
+inline void AddParentRow(db::Database& database, std::string_view parent, DateTime pdate) {
+  auto parents = database.OpenRecordset("Parents", db::RecordsetType::kTable);
+  parents->AddNew();
+  parents->SetField("DirParent", parent);
+  parents->SetField("pdate", pdate);
+  parents->Update();
+  parents->Close();
 }
 
 // Fills an empty database made by CreateBrontalDatabase. Every directory of a period gets its
@@ -85,10 +97,7 @@ inline void FillViewerFixture(db::Database& database, std::string_view second_se
   }
   // The scanner writes no Parents row "R": the root is the viewer's own.
   for (const auto& [parent, pdate] : parents) {
-    if (parent == "R") continue;
-    database.Execute("insert into Parents (DirParent, pdate) values (\"" + parent + "\", #" +
-                     std::to_string(pdate.Month()) + "/" + std::to_string(pdate.Day()) + "/" +
-                     std::to_string(pdate.Year()) + " " + std::to_string(pdate.Hour()) + ":00#)");
+    if (parent != "R") AddParentRow(database, parent, pdate);
   }
   for (DateTime pdate : {kP0, kP2, kP1}) {
     auto periods = database.OpenRecordset("Periods", db::RecordsetType::kTable);
@@ -120,6 +129,22 @@ inline void FillViewerFixture(db::Database& database, std::string_view second_se
     todo->Update();
   }
   todo->Close();
+}
+
+// Directories of R\SERVER1\C:\Users whose names differ only in case, as Linux keeps them side
+// by side, added to the fixture: "Data" (50 MB in P1, 40 in P2) and "data" (7, 9), each holding
+// files of its own with its Parents rows; "logs" in P1 only (2 MB) and "LOGS" in P2 only (3).
+inline void AddCaseTwins(db::Database& database) {
+  const std::string users = "R\\SERVER1\\C:\\Users";
+  for (auto [name, mb1, mb2] : {std::tuple{"Data", 50, 40}, std::tuple{"data", 7, 9}}) {
+    for (auto [pdate, mb] : {std::pair{kP1, mb1}, std::pair{kP2, mb2}}) {
+      AddDirRow(database, users, name, mb * kMB, pdate);
+      AddDirRow(database, users + "\\" + name, ".", mb * kMB, pdate);
+      AddParentRow(database, users + "\\" + name, pdate);
+    }
+  }
+  AddDirRow(database, users, "logs", 2 * kMB, kP1);
+  AddDirRow(database, users, "LOGS", 3 * kMB, kP2);
 }
 
 // The fixture in a new, closed database file at path (default depth 3).
