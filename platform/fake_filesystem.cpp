@@ -1,7 +1,9 @@
 // The in-memory tree of FakeFileSystem: nodes keyed by full logical path, each directory
-// holding its children in the order they were added, and the faults the tests inject.
+// holding its children in the order they were added, and the faults and changes the tests
+// inject.
 #include "platform/fake_filesystem.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -51,6 +53,25 @@ class FakeFileSystem::Listing : public DirectoryListing {
     return true;
   }
 
+  DirectoryId Id() const override { return DirectoryId{1, directory_.id}; }
+
+  std::unique_ptr<DirectoryListing> OpenChild(std::string_view name) override {
+    if (std::optional<Fault> fault = fs_.Call()) throw FsError(fault->number, fault->text);
+    fs_.RunOnOpen(directory_.path + "\\" + std::string(name));
+    // Looked up under the directory's path as it is now, which follows it when it moves.
+    return fs_.Open(directory_.path + "\\" + std::string(name), /*follow_link=*/false);
+  }
+
+  std::unique_ptr<DirectoryListing> OpenParent() override {
+    if (std::optional<Fault> fault = fs_.Call()) throw FsError(fault->number, fault->text);
+    if (directory_.parent == nullptr) {
+      throw FsError(kFsPathNotFound, "Path not found: " + directory_.path + "\\..");
+    }
+    fs_.RunOnOpen(directory_.parent->path);
+    // Where the directory lies now, which its action may have changed.
+    return fs_.Open(directory_.parent->path, /*follow_link=*/false);
+  }
+
  private:
   FakeFileSystem& fs_;
   const Node& directory_;
@@ -67,11 +88,30 @@ FakeFileSystem::Node* FakeFileSystem::MakeDirectory(const std::string& path) {
     if (parent == nullptr) return nullptr;
   }
   Node& node = nodes_[path];
+  node.path = path;
   node.is_directory = true;
+  node.id = next_id_++;
   node.entry.name = NameOf(path);
   node.entry.attributes = kAttrDirectory;
+  node.parent = parent;
   if (parent != nullptr) parent->children.push_back(&node);
   return &node;
+}
+
+FakeFileSystem::Node& FakeFileSystem::MakeLeaf(std::string_view path) {
+  std::string full(Normalized(path));
+  std::size_t last = LastSeparator(full);
+  if (last == std::string::npos) throw std::invalid_argument("a file cannot be a root: " + full);
+  if (Find(full) != nullptr) throw std::invalid_argument("already in the fake: " + full);
+  Node* parent = MakeDirectory(full.substr(0, last));
+  if (parent == nullptr) throw std::invalid_argument("a file stands in the way of " + full);
+  Node& node = nodes_[full];
+  node.path = full;
+  node.id = next_id_++;
+  node.entry.name = NameOf(full);
+  node.parent = parent;
+  parent->children.push_back(&node);
+  return node;
 }
 
 FakeFileSystem::Node* FakeFileSystem::Find(std::string_view path) {
@@ -103,16 +143,48 @@ void FakeFileSystem::AddFile(std::string_view path, std::int64_t length) {
 }
 
 void FakeFileSystem::AddFile(std::string_view path, std::int64_t length, std::int64_t compressed) {
-  std::string full(Normalized(path));
-  std::size_t last = LastSeparator(full);
-  if (last == std::string::npos) throw std::invalid_argument("a file cannot be a root: " + full);
-  if (Find(full) != nullptr) throw std::invalid_argument("already in the fake: " + full);
-  Node* parent = MakeDirectory(full.substr(0, last));
-  if (parent == nullptr) throw std::invalid_argument("a file stands in the way of " + full);
-  Node& node = nodes_[full];
-  node.entry.name = NameOf(full);
+  Node& node = MakeLeaf(path);
   node.entry.length = length;
   node.entry.compressed = compressed;
+}
+
+void FakeFileSystem::AddLink(std::string_view path, std::string_view target) {
+  Node& node = MakeLeaf(path);
+  node.link_target = std::string(target);
+  node.entry.length = static_cast<std::int64_t>(target.size());
+  node.entry.compressed = node.entry.length;
+}
+
+void FakeFileSystem::Move(std::string_view from, std::string_view to) {
+  Node& node = Existing(from);
+  const std::string old_path = node.path;
+  const std::string new_path(Normalized(to));
+  const std::size_t last = LastSeparator(new_path);
+  if (node.parent == nullptr || last == std::string::npos) {
+    throw std::invalid_argument("a root cannot move: " + old_path + " to " + new_path);
+  }
+  if (Find(new_path) != nullptr) throw std::invalid_argument("already in the fake: " + new_path);
+  if (new_path.starts_with(old_path + "\\")) {
+    throw std::invalid_argument(new_path + " lies inside " + old_path);
+  }
+  Node* parent = MakeDirectory(new_path.substr(0, last));
+  if (parent == nullptr) throw std::invalid_argument("a file stands in the way of " + new_path);
+
+  // Re-keyed through node handles, so that the nodes, and listings open on them, stay put.
+  std::vector<std::string> moving;
+  for (const auto& [path, ignored] : nodes_) {
+    if (path == old_path || path.starts_with(old_path + "\\")) moving.push_back(path);
+  }
+  for (const std::string& path : moving) {
+    auto handle = nodes_.extract(path);
+    handle.key() = new_path + path.substr(old_path.size());
+    handle.mapped().path = handle.key();
+    nodes_.insert(std::move(handle));
+  }
+  std::vector<Node*>& siblings = node.parent->children;
+  siblings.erase(std::find(siblings.begin(), siblings.end(), &node));
+  node.parent = parent;
+  node.entry.name = NameOf(new_path);
   parent->children.push_back(&node);
 }
 
@@ -165,6 +237,10 @@ void FakeFileSystem::FailCall(int nth, int number, std::string text, bool persis
   call_fault_ = Fault{number, std::move(text)};
 }
 
+void FakeFileSystem::OnOpen(std::string_view path, std::function<void()> action) {
+  on_open_[std::string(Normalized(path))] = std::move(action);
+}
+
 int FakeFileSystem::ListCount(std::string_view path) const {
   const Node* node = Find(path);
   return node == nullptr ? 0 : node->list_count;
@@ -196,15 +272,33 @@ void FakeFileSystem::ListedEntry(const Node& node, DirEntry& entry) {
   }
 }
 
-std::unique_ptr<DirectoryListing> FakeFileSystem::List(std::string_view path) {
-  if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
+void FakeFileSystem::RunOnOpen(const std::string& path) {
+  auto hook = on_open_.find(path);
+  if (hook == on_open_.end()) return;
+  std::function<void()> action = std::move(hook->second);
+  on_open_.erase(hook);  // before it runs: the action may open this path again
+  action();
+}
+
+std::unique_ptr<DirectoryListing> FakeFileSystem::Open(const std::string& path, bool follow_link) {
   Node* node = Find(path);
+  // The system gives up on a chain of links at some length; so does the fake.
+  for (int hops = 0; follow_link && node != nullptr && node->link_target && hops < 40; ++hops) {
+    node = Find(*node->link_target);
+  }
   if (node == nullptr || !node->is_directory) {
-    throw FsError(kFsPathNotFound, "Path not found: " + std::string(path));
+    throw FsError(kFsPathNotFound, "Path not found: " + path);
   }
   ++node->list_count;
   if (node->list_fault) throw FsError(node->list_fault->number, node->list_fault->text);
   return std::make_unique<Listing>(*this, *node);
+}
+
+std::unique_ptr<DirectoryListing> FakeFileSystem::List(std::string_view path) {
+  if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
+  const std::string full(Normalized(path));
+  RunOnOpen(full);
+  return Open(full, /*follow_link=*/true);
 }
 
 DirEntry FakeFileSystem::Stat(std::string_view path) {

@@ -35,6 +35,16 @@ class FakeFileSystem : public FileSystem {
   // Throws std::invalid_argument when the path exists or a parent is a file.
   void AddFile(std::string_view path, std::int64_t length);
   void AddFile(std::string_view path, std::int64_t length, std::int64_t compressed);
+  // A symbolic link to the logical path `target`: listed as a file of target.size() bytes,
+  // followed by List as the system follows a path, refused by OpenChild. Throws
+  // std::invalid_argument as AddFile.
+  void AddLink(std::string_view path, std::string_view target);
+  // Moves the file, link or directory `from`, with everything below it, to `to`, whose missing
+  // parents are created; it keeps its identity and is listed last in its new directory, and
+  // listings open on it go on. Short forms are not moved. Throws std::invalid_argument when
+  // `from` does not exist or is a root, `to` exists or lies inside `from`, or a file stands in
+  // the way.
+  void Move(std::string_view from, std::string_view to);
   // A fixed drive with its root directory, listed by FixedDrives in the order added.
   void AddDrive(std::string_view drive, std::int64_t free_bytes, std::int64_t total_bytes);
   // What ComputerName and IsNT report.
@@ -63,18 +73,27 @@ class FakeFileSystem : public FileSystem {
   // Stat throws FsError 53.
   void VanishAfterListing(std::string_view path);
 
+  // Runs `action` once, the next time the directory at `path` is opened by List, OpenChild or
+  // OpenParent, just before it is looked up: the moment another program's change would strike a
+  // walk. The path need not exist yet; a later OnOpen of the same path replaces an earlier one.
+  void OnOpen(std::string_view path, std::function<void()> action);
+
   // Makes the `nth` call of the FileSystem interface from now on fail (1: the next call), every
   // later one too when `persist` is set. Next of a listing counts as a call. A failing call
   // reports the way it reports a real failure: FreeBytes and TotalBytes give 0, IsNT false,
-  // ComputerName ""; List, Next, Stat, FixedDrives and ShortPathOf throw FsError(number, text).
-  // A failed Next loses no entry. A later FailCall replaces an earlier one.
+  // ComputerName ""; List, Next, OpenChild, OpenParent, Stat, FixedDrives and ShortPathOf throw
+  // FsError(number, text). A failed Next loses no entry. A later FailCall replaces an earlier one.
   void FailCall(int nth, int number, std::string text, bool persist = false);
-  // Calls of the FileSystem interface so far, Next of every listing included.
+  // Calls of the FileSystem interface so far, Next, OpenChild and OpenParent of every listing
+  // included.
   int CallCount() const { return calls_; }
-  // How often the directory was listed (List calls, failed ones included).
+  // How often the directory was opened (List, OpenChild and OpenParent calls that reached it,
+  // failed ones included).
   int ListCount(std::string_view path) const;
 
-  // Listings refer to this object and must not outlive it.
+  // Listings refer to this object and must not outlive it. Every directory has its own identity,
+  // kept when it moves; FailList applies to all three ways of opening it, and OpenParent of a
+  // root throws FsError kFsPathNotFound.
   std::unique_ptr<DirectoryListing> List(std::string_view path) override;
   DirEntry Stat(std::string_view path) override;
   std::vector<std::string> FixedDrives() override;
@@ -92,8 +111,12 @@ class FakeFileSystem : public FileSystem {
     std::string text;
   };
   struct Node {
-    DirEntry entry;  // as measured, without faults
+    std::string path;  // its key in nodes_
+    DirEntry entry;    // as measured, without faults
     bool is_directory = false;
+    std::optional<std::string> link_target;
+    std::uint64_t id = 0;
+    Node* parent = nullptr;       // null for a root
     std::vector<Node*> children;  // in the order added
     std::optional<Fault> list_fault;
     std::optional<Fault> stat_fault;
@@ -111,6 +134,14 @@ class FakeFileSystem : public FileSystem {
 
   // The node of a path, created with its missing parents; nullptr when a parent is a file.
   Node* MakeDirectory(const std::string& path);
+  // A new file or link node under an existing directory; throws std::invalid_argument as AddFile.
+  Node& MakeLeaf(std::string_view path);
+  // Runs and forgets the OnOpen action of `path`, if there is one.
+  void RunOnOpen(const std::string& path);
+  // Opens the directory at `path` as List, OpenChild and OpenParent do after counting the call
+  // and running its OnOpen action: follows a final link when `follow_link` is set, applies its
+  // faults.
+  std::unique_ptr<DirectoryListing> Open(const std::string& path, bool follow_link);
   Node* Find(std::string_view path);
   const Node* Find(std::string_view path) const;
   Node& Existing(std::string_view path);
@@ -125,6 +156,8 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, std::string, std::less<>> long_of_;   // short form -> path
   std::string computer_name_ = "SERVER1";
   bool nt_ = true;
+  std::map<std::string, std::function<void()>, std::less<>> on_open_;
+  std::uint64_t next_id_ = 1;
   int calls_ = 0;
   int fail_at_ = 0;  // the call number that fails; 0 for none
   bool fail_persist_ = false;

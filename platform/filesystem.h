@@ -50,22 +50,45 @@ struct DirEntry {
   std::string size_error_text;
 };
 
-// The entries of one directory, one at a time, "." and ".." left out. Symbolic links are
-// entries of their own length, never followed; a directory on another file system (a mount
-// point) is left out, so a walk stays on its drive.
+// Which directory an open listing shows, as the file system numbers it: two listings have equal
+// identities exactly when they show the same directory.
+struct DirectoryId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const DirectoryId&, const DirectoryId&) = default;
+};
+
+// An open directory: its entries one at a time, "." and ".." left out, and the directories next
+// to it opened through it rather than by path. Symbolic links are entries of their own length,
+// never followed; a directory on another file system (a mount point) is left out, so a walk
+// stays on its drive. The directory stays open, for OpenChild and OpenParent, until the object
+// goes, also after its listing has ended.
 class DirectoryListing {
  public:
   virtual ~DirectoryListing() = default;
   // The next entry into `entry`; false at the end. Throws FsError when the listing breaks; a
   // later call goes on with the next entry where the system allows it, or ends.
   virtual bool Next(DirEntry& entry) = 0;
+  // The identity of this directory, read when it was opened.
+  virtual DirectoryId Id() const = 0;
+  // Opens the subdirectory `name` (a name as listed) through this directory, so that a
+  // directory replaced by a symbolic link or a mount since it was listed is never entered.
+  // Throws FsError kFsPathNotFound when `name` is no longer a directory, is a symbolic link,
+  // lies on another file system than the drive this walk started from, or is no plain name;
+  // other FsErrors as List. The result lists from its first entry.
+  virtual std::unique_ptr<DirectoryListing> OpenChild(std::string_view name) = 0;
+  // Opens the directory this one lies in (its ".."), so that a walk need not hold every
+  // ancestor open. The tree may have been moved meanwhile: the caller compares Id() with the
+  // ancestor it expects. Throws FsError when it cannot be opened or nothing lies above.
+  virtual std::unique_ptr<DirectoryListing> OpenParent() = 0;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Lists a directory given by its logical path (a trailing "\" is allowed). Throws FsError
-  // (kFsPathNotFound, kFsPermissionDenied, ...) when it cannot be listed.
+  // Opens a directory given by its logical path (a trailing "\" is allowed), a walk's root; the
+  // walk opens what lies below through the result. Throws FsError (kFsPathNotFound,
+  // kFsPermissionDenied, ...) when it cannot be listed.
   virtual std::unique_ptr<DirectoryListing> List(std::string_view path) = 0;
   // Entry of one path, measured as in a listing. Throws FsError when it does not exist.
   virtual DirEntry Stat(std::string_view path) = 0;

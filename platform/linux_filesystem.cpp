@@ -1,5 +1,6 @@
 // Listings, measurements and drives of the local file system through POSIX calls: one open
-// directory per listing and one fstatat per entry, the way du walks a tree.
+// directory per listing, one fstatat per entry, and subdirectories opened through their parent
+// without following links, the way du walks a tree.
 #include "platform/linux_filesystem.h"
 
 #include <dirent.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -42,7 +44,6 @@ class UniqueFd {
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
-  int Release() { return std::exchange(fd_, -1); }
   void Reset() {
     // Only read-only descriptors pass through here, so a failing close loses no data.
     if (fd_ >= 0) (void)::close(std::exchange(fd_, -1));
@@ -51,12 +52,6 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
-
-struct DirCloser {
-  // The stream was only read from; a failing close has nothing to report.
-  void operator()(DIR* dir) const { (void)::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
@@ -134,34 +129,74 @@ std::string JoinLogical(std::string_view directory, std::string_view name) {
   return path;
 }
 
+// One component of a listing's logical path, linked to the one above it: a listing opened
+// through its parent names itself without a copy of the whole path at every level, which on a
+// tree 100,000 levels deep would cost gigabytes. The whole path is built only for an error.
+struct PathLink {
+  PathLink(std::shared_ptr<PathLink> up, std::string component)
+      : parent(std::move(up)), name(std::move(component)) {}
+  PathLink(const PathLink&) = delete;
+  PathLink& operator=(const PathLink&) = delete;
+  ~PathLink() {
+    // Released one by one: a chain as deep as the tree would overflow the stack recursively.
+    while (parent && parent.use_count() == 1) parent = std::move(parent->parent);
+  }
+
+  std::shared_ptr<PathLink> parent;  // null for the path the walk was given
+  std::string name;                  // one component, or the whole path at the top
+};
+
+std::string LogicalPathOf(const PathLink& link) {
+  std::vector<const PathLink*> chain;
+  for (const PathLink* at = &link; at != nullptr; at = at->parent.get()) chain.push_back(at);
+  std::string path = chain.back()->name;
+  for (auto at = chain.rbegin() + 1; at != chain.rend(); ++at) {
+    // Appended in place: joining copies of the path level by level would be quadratic.
+    if (path.empty() || path.back() != '\\') path.push_back('\\');
+    path.append((*at)->name);
+  }
+  return path;
+}
+
 class LinuxDirectoryListing : public DirectoryListing {
  public:
-  LinuxDirectoryListing(std::string logical_path, DirHandle dir, dev_t device)
-      : logical_path_(std::move(logical_path)),
-        dir_(std::move(dir)),
-        fd_(::dirfd(dir_.get())),
-        device_(device) {}
+  // `drive_device` is the device of the walk's root, which no directory opened through this
+  // one may leave.
+  LinuxDirectoryListing(std::shared_ptr<PathLink> path, UniqueFd fd, const struct stat& info,
+                        dev_t drive_device)
+      : path_(std::move(path)),
+        fd_(std::move(fd)),
+        id_{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+        drive_device_(drive_device) {}
+
+  // Takes over `fd` of a directory opened under `path`.
+  static std::unique_ptr<DirectoryListing> Open(UniqueFd fd, std::shared_ptr<PathLink> path,
+                                                std::optional<dev_t> drive_device) {
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0) throw ErrorFor(errno, LogicalPathOf(*path), kFsPathNotFound);
+    if (drive_device && info.st_dev != *drive_device) {
+      throw FsError(kFsPathNotFound, "Path not found: '" + LogicalPathOf(*path) +
+                                         "' (another file system now, not entered)");
+    }
+    return std::make_unique<LinuxDirectoryListing>(std::move(path), std::move(fd), info,
+                                                   drive_device.value_or(info.st_dev));
+  }
 
   bool Next(DirEntry& entry) override {
-    if (!dir_) return false;
+    if (done_) return false;
     for (;;) {
-      errno = 0;
-      const dirent* item = ::readdir(dir_.get());
-      if (item == nullptr) {
-        const int error = errno;
-        dir_.reset();  // whatever the cause, the listing ends here
-        if (error != 0) throw ErrorFor(error, logical_path_, kFsPathNotFound);
-        return false;
-      }
+      if (position_ == filled_ && !ReadNames()) return false;
+      const auto* item = reinterpret_cast<const dirent64*>(names_.get() + position_);
+      position_ += item->d_reclen;
       const char* name = item->d_name;
       if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
 
       struct stat info;
-      if (::fstatat(fd_, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (::fstatat(fd_.get(), name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
         const int error = errno;
         SetName(entry, name);
         const FsError failure =
-            ErrorFor(error, JoinLogical(logical_path_, entry.name), kFsFileNotFound);
+            ErrorFor(error, JoinLogical(LogicalPathOf(*path_), entry.name), kFsFileNotFound);
         entry.attributes = 0;
         entry.attributes_error = failure.Number();
         entry.length = 0;
@@ -171,11 +206,40 @@ class LinuxDirectoryListing : public DirectoryListing {
         return true;
       }
       // Another file system mounted here: the walk stays on its drive, as du -x does.
-      if (S_ISDIR(info.st_mode) && info.st_dev != device_) continue;
+      if (S_ISDIR(info.st_mode) && info.st_dev != drive_device_) continue;
       SetName(entry, name);
       Measure(info, entry);
       return true;
     }
+  }
+
+  DirectoryId Id() const override { return id_; }
+
+  std::unique_ptr<DirectoryListing> OpenChild(std::string_view name) override {
+    auto child = std::make_shared<PathLink>(path_, std::string(name));
+    // Anything but one plain component would let the system resolve a path, links and all.
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("\\/") != std::string_view::npos) {
+      throw FsError(kFsPathNotFound, "Path not found: '" + LogicalPathOf(*child) + "'");
+    }
+    const std::string native = NativePathOf(name, {});
+    // O_NOFOLLOW: a directory swapped for a link since it was listed fails here, unfollowed.
+    UniqueFd fd(
+        ::openat(fd_.get(), native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+      // Where a directory was listed, a link is no directory to enter: not found, as ENOTDIR.
+      const int error = errno == ELOOP ? ENOTDIR : errno;
+      throw ErrorFor(error, LogicalPathOf(*child), kFsPathNotFound);
+    }
+    return Open(std::move(fd), std::move(child), drive_device_);
+  }
+
+  std::unique_ptr<DirectoryListing> OpenParent() override {
+    std::shared_ptr<PathLink> parent =
+        path_->parent ? path_->parent : std::make_shared<PathLink>(path_, "..");
+    UniqueFd fd(::openat(fd_.get(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) throw ErrorFor(errno, LogicalPathOf(*parent), kFsPathNotFound);
+    return Open(std::move(fd), std::move(parent), drive_device_);
   }
 
  private:
@@ -188,10 +252,32 @@ class LinuxDirectoryListing : public DirectoryListing {
     }
   }
 
-  std::string logical_path_;
-  DirHandle dir_;
-  int fd_;
-  dev_t device_;
+  // The next batch of names. The kernel's records are read directly: a DIR stream would cost
+  // two more system calls and a 32 KB buffer for every directory, also for those only passed
+  // through on the way back up a deep tree, which are never listed.
+  bool ReadNames() {
+    if (!names_) names_ = std::make_unique_for_overwrite<char[]>(kNamesBytes);
+    const ssize_t count = ::getdents64(fd_.get(), names_.get(), kNamesBytes);
+    if (count <= 0) {
+      done_ = true;  // whatever the cause, the listing ends here
+      if (count < 0) throw ErrorFor(errno, LogicalPathOf(*path_), kFsPathNotFound);
+      return false;
+    }
+    filled_ = static_cast<std::size_t>(count);
+    position_ = 0;
+    return true;
+  }
+
+  static constexpr std::size_t kNamesBytes = 8192;
+
+  std::shared_ptr<PathLink> path_;
+  UniqueFd fd_;
+  DirectoryId id_;
+  dev_t drive_device_;
+  std::unique_ptr<char[]> names_;  // allocated by the first Next
+  std::size_t filled_ = 0;
+  std::size_t position_ = 0;
+  bool done_ = false;
 };
 
 // The whole content of a small file such as /proc/self/mountinfo; false when it cannot be read.
@@ -374,12 +460,9 @@ std::unique_ptr<DirectoryListing> LinuxFileSystem::List(std::string_view path) {
   int error = 0;
   UniqueFd fd = OpenPath(native, O_RDONLY | O_DIRECTORY | O_CLOEXEC, error);
   if (!fd) throw ErrorFor(error, path, kFsPathNotFound);
-  struct stat info;
-  if (::fstat(fd.get(), &info) != 0) throw ErrorFor(errno, path, kFsPathNotFound);
-  DirHandle dir(::fdopendir(fd.get()));
-  if (!dir) throw ErrorFor(errno, path, kFsPathNotFound);
-  fd.Release();  // the stream owns it now
-  return std::make_unique<LinuxDirectoryListing>(std::string(path), std::move(dir), info.st_dev);
+  // The root fixes the drive: nothing opened through it may lie on another file system.
+  return LinuxDirectoryListing::Open(
+      std::move(fd), std::make_shared<PathLink>(nullptr, std::string(path)), std::nullopt);
 }
 
 DirEntry LinuxFileSystem::Stat(std::string_view path) {
@@ -443,6 +526,11 @@ std::int64_t LinuxFileSystem::TotalBytes(std::string_view drive) {
 std::string LinuxFileSystem::ShortPathOf(std::string_view path) { return std::string(path); }
 
 std::string LinuxFileSystem::ComputerName() {
+  // Containers have meaningless host names, and two scanners on one machine may stand for two
+  // nodes.
+  if (const char* name = std::getenv("BRONTAL_NODENAME"); name != nullptr && *name != '\0') {
+    return name;
+  }
   char buffer[HOST_NAME_MAX + 1] = {};
   if (::gethostname(buffer, sizeof buffer) != 0) {
     throw FsError(kFsPathFileAccess, "Cannot read the host name (" + ErrnoText(errno) + ")");

@@ -56,8 +56,10 @@ class LinuxFileSystem : public FileSystem {
   explicit LinuxFileSystem(std::string unc_root = UncRootFromEnvironment());
 
   // Lists with one fstatat per entry relative to the open directory, so that paths longer than
-  // PATH_MAX work too. Throws FsError kFsPathNotFound (missing or not a directory),
-  // kFsPermissionDenied, or kFsPathFileAccess, with a description naming the path.
+  // PATH_MAX work too; the path may pass through symbolic links, what is opened through the
+  // result never does (openat with O_NOFOLLOW), nor leaves the result's file system. Throws
+  // FsError kFsPathNotFound (missing or not a directory), kFsPermissionDenied, or
+  // kFsPathFileAccess, with a description naming the path.
   std::unique_ptr<DirectoryListing> List(std::string_view path) override;
   // The entry of one path, not following a final symbolic link; its name is the last logical
   // component. Throws FsError kFsFileNotFound when the path does not exist.
@@ -71,7 +73,8 @@ class LinuxFileSystem : public FileSystem {
   std::int64_t TotalBytes(std::string_view drive) override;
   // The path itself: there are no short names.
   std::string ShortPathOf(std::string_view path) override;
-  // The host name up to its first ".". Throws FsError kFsPathFileAccess when it cannot be read.
+  // BRONTAL_NODENAME when it is set and not empty, as it is; otherwise the host name up to its
+  // first ".". Throws FsError kFsPathFileAccess when the host name cannot be read.
   std::string ComputerName() override;
   // Always true: allocated space can be measured.
   bool IsNT() override;

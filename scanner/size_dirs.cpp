@@ -1,9 +1,13 @@
 // The directory walks of the sizing engine, in a length and a compressed-size variant that
-// differ only in how a file is measured and how their log lines are prefixed.
+// differ only in how a file is measured and how their log lines are prefixed. The walks keep
+// their own stacks and open each directory through its parent, so that neither the depth of a
+// tree nor a directory swapped for a link can take them off course.
 #include "scanner/size_dirs.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace brontal {
 namespace {
@@ -88,13 +92,15 @@ std::int64_t FallbackLength(SizingRun& run, const std::string& path,
   return KnownLength(run.fs.Stat(short_path));
 }
 
-// The bytes a listed file counts for. Throws FsError when they cannot be measured.
-template <class Variant>
-std::int64_t FileSize(SizingRun& run, const std::string& dir, const DirEntry& entry,
+// The bytes a listed file counts for. `dir_text()` gives the path of its directory, with a
+// trailing separator; it is called only when the file must be measured again by path. Throws
+// FsError when the file cannot be measured.
+template <class Variant, class DirText>
+std::int64_t FileSize(SizingRun& run, const DirText& dir_text, const DirEntry& entry,
                       std::string_view fallback_prefix) {
   if constexpr (Variant::kNT) {
     if (entry.size_error == 0) return entry.compressed;
-    return FallbackLength(run, dir + entry.name, fallback_prefix);
+    return FallbackLength(run, dir_text() + entry.name, fallback_prefix);
   } else {
     return KnownLength(entry);
   }
@@ -106,8 +112,11 @@ bool Ignored(const SizingRun& run, const FsError& error) {
   return Variant::kNT && run.ignore_err53 && error.Number() == kFsFileNotFound;
 }
 
-template <class Variant>
-void DirError(SizingRun& run, const FsError& error, const std::string& dir, std::string_view name) {
+// The error line of SizeDir. The directory's path is asked of `dir_text()` only for an error
+// that is logged: deep in a tree it is long.
+template <class Variant, class DirText>
+void DirError(SizingRun& run, const FsError& error, const DirText& dir_text,
+              std::string_view name) {
   if (Ignored<Variant>(run, error)) return;
   run.CountError(Variant::kDirPrefix);
   run.log.Raw(run.log.Stamped()
@@ -117,7 +126,7 @@ void DirError(SizingRun& run, const FsError& error, const std::string& dir, std:
                   .Zone()
                   .Text(error.what())
                   .Zone()
-                  .Text(dir)
+                  .Text(dir_text())
                   .Zone()
                   .Text(name));
 }
@@ -165,46 +174,376 @@ void DirsError(SizingRun& run, const FsError& error, const DirsPlace& place) {
                   .Number(place.sizes_bound));
 }
 
-template <class Variant>
-std::int64_t SizeDirImpl(SizingRun& run, std::string_view path) {
-  const std::string dir = WithSeparator(path);
-  DirEntry& entry = run.scratch;
-  entry.name.clear();
-  std::int64_t total = 0;
-  std::vector<std::string> subdirs;
+// The directories from a walk's root down to where it stands, each opened through the one
+// above it. Only the deepest few are held open, so that no depth exhausts the descriptors; a
+// directory given back is reopened when the walk needs it again, to enter its next
+// subdirectory: through ".." from the last directory the walk left below it, as fts(3) does,
+// or through its path when that way was lost with a directory below. Either way it must prove
+// to be the directory first opened there, so that a tree moved meanwhile is never walked into.
+// Climbing past directories with nothing left to enter costs nothing.
+class DirectoryChain {
+ public:
+  DirectoryChain(FileSystem& fs, int open_limit)
+      : fs_(fs), open_limit_(static_cast<std::size_t>(std::max(open_limit, 1))) {}
 
-  std::unique_ptr<DirectoryListing> listing;
-  try {
-    listing = run.fs.List(dir);
-  } catch (const FsError& error) {
-    DirError<Variant>(run, error, dir, entry.name);
-  }
-  while (listing) {
+  // Opens the walk's root by its path `dir`, which ends in a separator. Throws FsError.
+  void OpenRoot(const std::string& dir) { Push(fs_.List(dir), dir); }
+
+  // Makes sure the deepest directory is open, before its next subdirectory is entered. Throws
+  // FsError when it cannot be had again as the same directory; the walk must then leave the
+  // rest of it.
+  void Reopen() {
+    const std::size_t top = levels_.size() - 1;
+    if (levels_[top].dir) return;
+    std::unique_ptr<DirectoryListing> reopened;
     try {
-      if (!listing->Next(entry)) break;
+      if (below_) {
+        reopened = std::move(below_);
+        for (std::size_t hop = 0; hop < hops_; ++hop) reopened = reopened->OpenParent();
+      } else {
+        reopened = fs_.List(Dir(top));
+      }
+    } catch (const FsError&) {
+      below_.reset();
+      throw;
+    }
+    if (reopened->Id() != levels_[top].id) {
+      throw FsError(kFsPathNotFound,
+                    "Path not found: '" + Dir(top) + "' (moved while it was being sized)");
+    }
+    levels_[top].dir = std::move(reopened);
+    first_open_ = top;
+  }
+
+  // Enters the subdirectory `name` of the deepest directory, which must be open. Throws
+  // FsError, staying where it was, when it cannot be opened or is no directory of this drive
+  // any more.
+  void Descend(std::string_view name) {
+    Push(levels_.back().dir->OpenChild(name), std::string(name));
+  }
+
+  // Leaves the deepest directory for its parent, which is reopened only if the walk asks.
+  void Ascend() {
+    std::unique_ptr<DirectoryListing> child = std::move(levels_.back().dir);
+    levels_.pop_back();
+    if (first_open_ < levels_.size()) return;  // the parent is still open
+    if (child) {
+      below_ = std::move(child);
+      hops_ = 1;
+    } else if (below_) {
+      ++hops_;
+    }
+  }
+
+  // The deepest directory, which must be open.
+  DirectoryListing& Top() { return *levels_.back().dir; }
+
+  // The logical path of the deepest directory, with a trailing separator. It takes time in
+  // proportion to the depth, so the walks ask for it only to log an error.
+  std::string Dir() const { return Dir(levels_.size() - 1); }
+
+ private:
+  struct Level {
+    std::unique_ptr<DirectoryListing> dir;  // null once given back
+    DirectoryId id;                         // as first opened
+    std::string name;                       // the root's whole path, then one name per level
+  };
+
+  void Push(std::unique_ptr<DirectoryListing> dir, std::string name) {
+    const DirectoryId id = dir->Id();
+    levels_.push_back(Level{std::move(dir), id, std::move(name)});
+    if (levels_.size() - first_open_ > open_limit_) levels_[first_open_++].dir.reset();
+  }
+
+  std::string Dir(std::size_t level) const {
+    std::string dir = levels_[0].name;
+    for (std::size_t k = 1; k <= level; ++k) dir.append(levels_[k].name).push_back('\\');
+    return dir;
+  }
+
+  FileSystem& fs_;
+  std::size_t open_limit_;
+  std::vector<Level> levels_;
+  std::size_t first_open_ = 0;  // the levels from here down are open, when any is
+  // Once the walk has climbed above every open directory: the last one it left, `hops_` levels
+  // below the deepest directory. Null when that one had been lost: the way back is the path.
+  std::unique_ptr<DirectoryListing> below_;
+  std::size_t hops_ = 0;
+};
+
+// One directory of a SizeDir walk: what its files came to, and its subdirectories to walk.
+struct SubtreeLevel {
+  std::vector<std::string> subdirs;
+  std::size_t next = 0;
+  std::int64_t total = 0;
+};
+
+// Lists the walk's deepest directory, adding up its files; keeps its subdirectories' names when
+// `descend` is set.
+template <class Variant>
+SubtreeLevel ListSubtreeLevel(SizingRun& run, DirectoryChain& chain, bool descend) {
+  DirEntry& entry = run.scratch;
+  const auto dir = [&chain] { return chain.Dir(); };
+  SubtreeLevel level;
+  DirectoryListing& listing = chain.Top();
+  for (;;) {
+    try {
+      if (!listing.Next(entry)) break;
     } catch (const FsError& error) {
+      // The listing goes on with the next entry where the platform allows it.
       DirError<Variant>(run, error, dir, entry.name);
       continue;
     }
     if (IsDirectory(entry)) {
-      subdirs.push_back(dir + entry.name);
+      if (descend) level.subdirs.push_back(entry.name);
       continue;
     }
     try {
-      total += FileSize<Variant>(run, dir, entry, Variant::kDirFallbackPrefix);
+      level.total += FileSize<Variant>(run, dir, entry, Variant::kDirFallbackPrefix);
     } catch (const FsError& error) {
       DirError<Variant>(run, error, dir, entry.name);
     }
   }
-  // Release the directory handle before descending, so deep trees do not run out of them.
-  listing.reset();
-
-  // A path ending in "\.\" names a directory through itself; descending would never end.
-  if (!dir.ends_with("\\.\\")) {
-    for (const std::string& subdir : subdirs) total += SizeDirImpl<Variant>(run, subdir);
-  }
-  return total;
+  return level;
 }
+
+// The total of the walk's deepest directory and everything below it, depth first in the
+// order of the listings, with a stack of its own; the walk ends where it started. `descend`
+// false sizes the directory's own files only.
+template <class Variant>
+std::int64_t SizeSubtree(SizingRun& run, DirectoryChain& chain, bool descend) {
+  std::vector<SubtreeLevel> levels;
+  levels.push_back(ListSubtreeLevel<Variant>(run, chain, descend));
+  for (;;) {
+    SubtreeLevel& level = levels.back();
+    if (level.next < level.subdirs.size()) {
+      run.scratch.name.clear();
+      try {
+        chain.Reopen();
+      } catch (const FsError& error) {
+        // What is left of this directory can no longer be reached for sure.
+        level.next = level.subdirs.size();
+        DirError<Variant>(
+            run, error, [&chain] { return chain.Dir(); }, run.scratch.name);
+        continue;
+      }
+      const std::string& name = level.subdirs[level.next++];
+      try {
+        chain.Descend(name);
+      } catch (const FsError& error) {
+        DirError<Variant>(
+            run, error, [&] { return chain.Dir() + name + '\\'; }, run.scratch.name);
+        continue;
+      }
+      // Only a listing that shows "." (a fake's can) names a directory through itself.
+      const bool descend_child = name != ".";
+      levels.push_back(ListSubtreeLevel<Variant>(run, chain, descend_child));
+      continue;
+    }
+    const std::int64_t total = level.total;
+    levels.pop_back();
+    if (levels.empty()) return total;
+    levels.back().total += total;
+    chain.Ascend();
+  }
+}
+
+template <class Variant>
+std::int64_t SizeDirImpl(SizingRun& run, std::string_view path) {
+  const std::string dir = WithSeparator(path);
+  run.scratch.name.clear();
+  DirectoryChain chain(run.fs, run.open_directory_limit);
+  try {
+    chain.OpenRoot(dir);
+  } catch (const FsError& error) {
+    DirError<Variant>(
+        run, error, [&dir] { return dir; }, run.scratch.name);
+    return 0;
+  }
+  // A path ending in "\.\" names a directory through itself; descending would never end.
+  return SizeSubtree<Variant>(run, chain, !dir.ends_with("\\.\\"));
+}
+
+// One directory of a SizeDirs walk that gets entries of its own, and where the walk stands in
+// it, for its error lines.
+struct ExpandedLevel {
+  std::string dir;  // its path with a trailing separator
+  int level = 0;
+  std::string_view marker = kStarting;
+  int i = 0;     // the subdirectory entry being sized, 0 while listing
+  int last = 0;  // its last subdirectory entry
+  std::int64_t total = 0;
+  bool open = false;  // whether the chain stands in it
+};
+
+// A SizeDirs walk: the directories down to maxlevel get entries in `names` and `sizes`, those
+// below are sized whole, depth first, with a stack of its own.
+template <class Variant>
+class ExpandingWalk {
+ public:
+  ExpandingWalk(SizingRun& run, std::vector<std::string>& names, std::vector<std::int64_t>& sizes,
+                int& n, int maxlevel)
+      : run_(run),
+        names_(names),
+        sizes_(sizes),
+        n_(n),
+        maxlevel_(maxlevel),
+        chain_(run.fs, run.open_directory_limit) {}
+
+  std::int64_t Run(std::string_view path, int level) {
+    // Copied before the arrays can grow, as `path` may be one of their elements.
+    stack_.push_back(ExpandedLevel{WithSeparator(path), level});
+    Expand([this] { chain_.OpenRoot(stack_.back().dir); });
+    for (;;) {
+      ExpandedLevel& at = stack_.back();
+      if (at.i <= at.last) {
+        const bool whole = at.level + 1 > maxlevel_;
+        at.marker = whole ? kCallSizeDir : Variant::kCallSizeDirs;
+        if (!Reenter(at)) continue;
+        const std::string name = names_[at.i].substr(at.dir.size());
+        if (whole) {
+          Record(at, SizeWhole(at, name));
+        } else {
+          stack_.push_back(ExpandedLevel{WithSeparator(names_[at.i]), at.level + 1});
+          Expand([this, &name] { chain_.Descend(name); });
+        }
+        continue;
+      }
+      at.marker = kReturnExit;
+      const std::int64_t total = at.total;
+      const bool entered = at.open;
+      stack_.pop_back();
+      if (stack_.empty()) return total;
+      if (entered) chain_.Ascend();
+      Record(stack_.back(), total);
+    }
+  }
+
+ private:
+  void Fail(const ExpandedLevel& at, const FsError& error) {
+    DirsError<Variant>(run_, error,
+                       DirsPlace{at.dir, run_.scratch.name, at.marker, at.i, n_, at.last,
+                                 UpperBound(names_), static_cast<int>(sizes_.size()) - 1});
+  }
+
+  // Opens the newest level with `open`, lists it, and appends its own-files entry and its
+  // subdirectories; an unlistable directory still gets its own-files entry.
+  template <class Open>
+  void Expand(Open open) {
+    ExpandedLevel& at = stack_.back();
+    run_.scratch.name.clear();
+    at.last = n_ + 1;  // slot n + 1 is kept for the own-files entry
+    at.marker = kFirstDirGet;
+    try {
+      open();
+      at.open = true;
+    } catch (const FsError& error) {
+      Fail(at, error);
+    }
+    if (at.open) List(at);
+    run_.scratch.name.clear();  // no entry is current once the listing is done
+
+    if (n_ + 1 >= UpperBound(names_) - 1) {
+      at.marker = kArrayExtension2;
+      Grow(names_, sizes_, n_ + kEntryArrayStep);
+    }
+    at.marker = kDirsAddCur;
+    names_[n_ + 1].assign(at.dir).append(".");
+    at.marker = kDsAddCur;
+    sizes_[n_ + 1] = at.total;
+    // Every subdirectory slot counts as used before the walk appends below them, so that the
+    // entries of one parent lie together.
+    at.i = n_ + 2;
+    n_ = at.last;
+    at.marker = kLastFor;
+  }
+
+  void List(ExpandedLevel& at) {
+    DirectoryListing& listing = chain_.Top();
+    DirEntry& entry = run_.scratch;
+    for (;;) {
+      try {
+        if (!listing.Next(entry)) break;
+      } catch (const FsError& error) {
+        // The listing goes on with the next entry where the platform allows it.
+        Fail(at, error);
+        continue;
+      }
+      at.marker = kDirCheck;
+      try {
+        if (at.level == 2 && entry.name == "pagefile.sys") {
+          // The page file counts by length even where files count by allocated space.
+          at.marker = kTotalAddPagefile;
+          at.total += KnownLength(entry);
+        } else if (IsDirectory(entry)) {
+          ++at.last;
+          if (at.last >= UpperBound(names_) - 1) {
+            at.marker = kArrayExtension;
+            Grow(names_, sizes_, at.last + kEntryArrayStep);
+          }
+          at.marker = kDirsAssign;
+          names_[at.last].assign(at.dir).append(entry.name);
+        } else {
+          at.marker = kTotalAdd;
+          at.total += FileSize<Variant>(
+              run_, [&at] { return at.dir; }, entry, Variant::kDirsFallbackPrefix);
+        }
+      } catch (const FsError& error) {
+        Fail(at, error);
+      }
+      at.marker = kNextDir;
+    }
+  }
+
+  // The whole size of the subdirectory `name` of `at`, which gets no entries of its own.
+  std::int64_t SizeWhole(const ExpandedLevel& at, const std::string& name) {
+    run_.scratch.name.clear();
+    try {
+      chain_.Descend(name);
+    } catch (const FsError& error) {
+      DirError<Variant>(
+          run_, error, [&] { return at.dir + name + '\\'; }, run_.scratch.name);
+      return 0;
+    }
+    const std::int64_t size = SizeSubtree<Variant>(run_, chain_, name != ".");
+    chain_.Ascend();
+    return size;
+  }
+
+  // Makes sure the walk can enter the next subdirectory of `at`; when `at` cannot be had again
+  // as the same directory, logs the error and leaves its subdirectories not yet sized at 0,
+  // rather than at what the arrays held before.
+  bool Reenter(ExpandedLevel& at) {
+    try {
+      chain_.Reopen();
+      return true;
+    } catch (const FsError& error) {
+      run_.scratch.name.clear();
+      Fail(at, error);
+      for (int j = at.i; j <= at.last; ++j) sizes_[j] = 0;
+      at.i = at.last + 1;
+      return false;
+    }
+  }
+
+  void Record(ExpandedLevel& at, std::int64_t size) {
+    sizes_[at.i] = size;
+    at.marker = kTotalAddDs;
+    at.total += sizes_[at.i];
+    if (at.level + 1 == 3) {
+      run_.log.Raw(run_.log.Stamped().Text("  ").Text(names_[at.i]).Zone().Number(sizes_[at.i]));
+    }
+    ++at.i;
+  }
+
+  SizingRun& run_;
+  std::vector<std::string>& names_;
+  std::vector<std::int64_t>& sizes_;
+  int& n_;
+  int maxlevel_;
+  DirectoryChain chain_;
+  std::vector<ExpandedLevel> stack_;
+};
 
 template <class Variant>
 std::int64_t SizeDirsImpl(SizingRun& run, std::string_view path, std::vector<std::string>& names,
@@ -213,93 +552,7 @@ std::int64_t SizeDirsImpl(SizingRun& run, std::string_view path, std::vector<std
     throw std::invalid_argument("entry arrays of " + std::to_string(names.size()) + " and " +
                                 std::to_string(sizes.size()) + " with n " + std::to_string(n));
   }
-  std::string_view marker = kStarting;
-  // Copied before the arrays can grow, as `path` may be one of their elements.
-  const std::string dir = WithSeparator(path);
-  DirEntry& entry = run.scratch;
-  entry.name.clear();
-  std::int64_t total = 0;
-  int last = n + 1;  // slot n + 1 is kept for the own-files entry
-  int i = 0;
-  auto fail = [&](const FsError& error) {
-    DirsError<Variant>(run, error,
-                       DirsPlace{dir, entry.name, marker, i, n, last, UpperBound(names),
-                                 static_cast<int>(sizes.size()) - 1});
-  };
-
-  marker = kFirstDirGet;
-  std::unique_ptr<DirectoryListing> listing;
-  try {
-    listing = run.fs.List(dir);
-  } catch (const FsError& error) {
-    fail(error);
-  }
-  while (listing) {
-    try {
-      if (!listing->Next(entry)) break;
-    } catch (const FsError& error) {
-      // The listing goes on with the next entry where the platform allows it.
-      fail(error);
-      continue;
-    }
-    marker = kDirCheck;
-    try {
-      if (level == 2 && entry.name == "pagefile.sys") {
-        // The page file counts by length even where files count by allocated space.
-        marker = kTotalAddPagefile;
-        total += KnownLength(entry);
-      } else if (IsDirectory(entry)) {
-        ++last;
-        if (last >= UpperBound(names) - 1) {
-          marker = kArrayExtension;
-          Grow(names, sizes, last + kEntryArrayStep);
-        }
-        marker = kDirsAssign;
-        names[last].assign(dir).append(entry.name);
-      } else {
-        marker = kTotalAdd;
-        total += FileSize<Variant>(run, dir, entry, Variant::kDirsFallbackPrefix);
-      }
-    } catch (const FsError& error) {
-      fail(error);
-    }
-    marker = kNextDir;
-  }
-  listing.reset();
-  entry.name.clear();  // no entry is current once the listing is done
-
-  if (n + 1 >= UpperBound(names) - 1) {
-    marker = kArrayExtension2;
-    Grow(names, sizes, n + kEntryArrayStep);
-  }
-  marker = kDirsAddCur;
-  names[n + 1].assign(dir).append(".");
-  marker = kDsAddCur;
-  sizes[n + 1] = total;
-
-  // Every subdirectory slot counts as used before the recursion appends after it, so that the
-  // entries of one parent lie together.
-  const int first = n + 2;
-  n = last;
-  marker = kLastFor;
-  for (i = first; i <= last; ++i) {
-    std::int64_t size;
-    if (level + 1 > maxlevel) {
-      marker = kCallSizeDir;
-      size = SizeDirImpl<Variant>(run, names[i]);
-    } else {
-      marker = Variant::kCallSizeDirs;
-      size = SizeDirsImpl<Variant>(run, names[i], names, sizes, n, level + 1, maxlevel);
-    }
-    sizes[i] = size;
-    marker = kTotalAddDs;
-    total += sizes[i];
-    if (level + 1 == 3) {
-      run.log.Raw(run.log.Stamped().Text("  ").Text(names[i]).Zone().Number(sizes[i]));
-    }
-  }
-  marker = kReturnExit;
-  return total;
+  return ExpandingWalk<Variant>(run, names, sizes, n, maxlevel).Run(path, level);
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ namespace brontal {
 inline constexpr int kMaxSizingErrors = 2222;
 // How many entries the entry arrays grow by at a time.
 inline constexpr int kEntryArrayStep = 1111;
+// How many directories of a walk are held open at once, well below the descriptors a process
+// may hold: an ancestor given back is reopened through ".." when the walk needs it again.
+inline constexpr int kOpenDirectoryLimit = 64;
 
 // Thrown once the halting line is written, when a run's error count passes kMaxSizingErrors.
 // Deliberately not a std::exception, so that handlers that trap ordinary errors let it pass
@@ -31,6 +34,8 @@ struct SizingRun {
   bool ignore_err53 = false;  // the NT variants pass over file-not-found errors silently
   int error_count = 0;        // errors counted by every routine of the run together
   DirEntry scratch{};         // the one entry every listing reads into; not state of the run
+  // How many directories a walk holds open; at least 1 is used.
+  int open_directory_limit = kOpenDirectoryLimit;
 
   // Counts one error. Past kMaxSizingErrors writes the date and time, `prefix` and
   // "Halting - too many errors", and throws HaltRun.
@@ -44,6 +49,10 @@ struct SizingRun {
 // from 1 and grow together in steps of 1111; they must be of equal size, with n inside them.
 // `path` may be an element of `names`. File-system errors are logged and counted, and the walk
 // goes on; throws HaltRun past the error limit, std::invalid_argument for unequal arrays.
+// Below `path` directories are entered through their parent, never by path: one that became a
+// symbolic link or a mount after it was listed is an error, not followed. A directory that
+// cannot be returned to as the same one (the tree was moved meanwhile) is an error too, and
+// the walk leaves the rest of it. Any depth is walked, without deep recursion.
 std::int64_t SizeDirs(SizingRun& run, std::string_view path, std::vector<std::string>& names,
                       std::vector<std::int64_t>& sizes, int& n, int level, int maxlevel);
 // SizeDirs measuring files by the space they occupy (DirEntry::compressed), except a

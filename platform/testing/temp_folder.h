@@ -13,9 +13,13 @@ namespace brontal::testing {
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brontal-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder in /tmp");
+  TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
+  // A fresh folder inside `under` instead of the system's temporary folder.
+  explicit TempFolder(const std::filesystem::path& under) {
+    std::string pattern = (under / "brontal-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+      throw std::runtime_error("cannot make a folder in " + under.string());
+    }
     path_ = pattern;
   }
   ~TempFolder() {

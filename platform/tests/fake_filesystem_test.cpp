@@ -217,5 +217,119 @@ TEST(FakeFileSystemTest, NthCallFailsOnceOrFromThenOn) {
   EXPECT_EQ(fs.TotalBytes("C:"), 1000);
 }
 
+TEST(FakeFileSystemTest, DirectoriesOpenThroughTheirParentAsByPath) {
+  FakeFileSystem fs;
+  fs.AddFile("C:\\a\\b\\f", 1);
+  fs.AddFile("C:\\a\\g", 2);
+  fs.AddFile("/\\etc\\hosts", 3);
+
+  auto root = fs.List("C:");
+  auto a = root->OpenChild("a");
+  auto b = a->OpenChild("b");
+  EXPECT_EQ(Names(*b), std::vector<std::string>{"f"});
+  EXPECT_EQ(b->Id(), fs.List("C:\\a\\b")->Id());
+  EXPECT_NE(b->Id(), a->Id());
+  EXPECT_EQ(b->OpenParent()->Id(), a->Id());
+  EXPECT_EQ(a->OpenParent()->Id(), root->Id());
+  EXPECT_EQ(Names(*b->OpenParent()), (std::vector<std::string>{"b", "g"}));
+  EXPECT_EQ(Names(*fs.List("/")->OpenChild("etc")), std::vector<std::string>{"hosts"});
+
+  EXPECT_EQ(ErrorNumber([&] { root->OpenParent(); }), kFsPathNotFound);
+  EXPECT_EQ(ErrorNumber([&] { a->OpenChild("g"); }), kFsPathNotFound);
+  EXPECT_EQ(ErrorNumber([&] { a->OpenChild("missing"); }), kFsPathNotFound);
+  // List, OpenChild and OpenParent all count as openings of the directory they reach.
+  EXPECT_EQ(fs.ListCount("C:\\a"), 3);
+  EXPECT_EQ(fs.ListCount("C:\\a\\b"), 2);
+
+  fs.FailList("C:\\a\\b", kFsPermissionDenied, "Permission denied: C:\\a\\b");
+  EXPECT_EQ(ErrorNumber([&] { a->OpenChild("b"); }), kFsPermissionDenied);
+  EXPECT_EQ(ErrorNumber([&] { fs.List("C:\\a\\b\\f"); }), kFsPathNotFound);
+}
+
+TEST(FakeFileSystemTest, OpeningThroughAListingIsACallThatCanFail) {
+  FakeFileSystem fs;
+  fs.AddFile("C:\\a\\b\\f", 1);
+  auto a = fs.List("C:\\a");
+  auto b = a->OpenChild("b");
+  EXPECT_EQ(fs.CallCount(), 2);
+  fs.FailCall(1, kFsDeviceIo, "I/O error");
+  EXPECT_EQ(ErrorNumber([&] { a->OpenChild("b"); }), kFsDeviceIo);
+  EXPECT_EQ(fs.ListCount("C:\\a\\b"), 1);  // failed before it reached the tree
+  fs.FailCall(2, kFsDeviceIo, "I/O error");
+  EXPECT_NO_THROW(a->OpenChild("b"));
+  EXPECT_EQ(ErrorNumber([&] { b->OpenParent(); }), kFsDeviceIo);
+  EXPECT_EQ(fs.CallCount(), 5);
+}
+
+TEST(FakeFileSystemTest, LinksAreFollowedByPathOnly) {
+  FakeFileSystem fs;
+  fs.AddFile("D:\\hoard\\big", 1000);
+  fs.AddLink("C:\\to-hoard", "D:\\hoard");
+  fs.AddLink("C:\\loop", "C:\\loop");
+  EXPECT_THROW(fs.AddLink("C:\\to-hoard", "D:"), std::invalid_argument);
+
+  auto root = fs.List("C:");
+  DirEntry entry;
+  ASSERT_TRUE(root->Next(entry));
+  EXPECT_EQ(entry.name, "to-hoard");
+  EXPECT_EQ(entry.attributes, 0);
+  EXPECT_EQ(entry.length, 8);  // the length of the path it holds
+  EXPECT_EQ(Names(fs, "C:\\to-hoard"), std::vector<std::string>{"big"});
+  EXPECT_EQ(ErrorNumber([&] { root->OpenChild("to-hoard"); }), kFsPathNotFound);
+  EXPECT_EQ(ErrorNumber([&] { fs.List("C:\\loop"); }), kFsPathNotFound);
+  EXPECT_EQ(fs.Stat("C:\\to-hoard").length, 8);
+}
+
+TEST(FakeFileSystemTest, MovedDirectoriesKeepTheirIdentityAndOpenListings) {
+  FakeFileSystem fs;
+  fs.AddFile("C:\\a\\b\\c\\f", 1);
+  fs.AddFile("C:\\a\\b\\g", 2);
+  fs.AddFile("C:\\a\\h", 3);
+  auto b = fs.List("C:\\a\\b");
+  auto c = b->OpenChild("c");
+  const DirectoryId b_id = b->Id();
+  DirEntry entry;
+  ASSERT_TRUE(b->Next(entry));
+
+  fs.Move("C:\\a\\b", "D:\\x\\moved");
+  EXPECT_EQ(fs.List("D:\\x\\moved")->Id(), b_id);
+  EXPECT_EQ(Names(fs, "D:\\x\\moved\\c"), std::vector<std::string>{"f"});
+  EXPECT_EQ(ErrorNumber([&] { fs.List("C:\\a\\b"); }), kFsPathNotFound);
+  EXPECT_EQ(Names(fs, "C:\\a"), std::vector<std::string>{"h"});
+  EXPECT_EQ(Names(fs, "D:\\x"), std::vector<std::string>{"moved"});
+  // What was open goes on where the directory went.
+  EXPECT_EQ(Names(*b), std::vector<std::string>{"g"});
+  EXPECT_EQ(c->OpenParent()->Id(), b_id);
+  EXPECT_EQ(b->OpenParent()->Id(), fs.List("D:\\x")->Id());
+  EXPECT_EQ(Names(*b->OpenChild("c")), std::vector<std::string>{"f"});
+
+  fs.Move("C:\\a\\h", "C:\\h2");  // files move too
+  EXPECT_EQ(fs.Stat("C:\\h2").length, 3);
+  EXPECT_THROW(fs.Move("C:", "E:\\c"), std::invalid_argument);
+  EXPECT_THROW(fs.Move("C:\\a", "C:\\h2"), std::invalid_argument);
+  EXPECT_THROW(fs.Move("C:\\a", "C:\\a\\inside"), std::invalid_argument);
+  EXPECT_THROW(fs.Move("C:\\a", "C:\\h2\\under-a-file"), std::invalid_argument);
+  EXPECT_THROW(fs.Move("C:\\none", "C:\\x"), std::invalid_argument);
+}
+
+TEST(FakeFileSystemTest, OnOpenStrikesOnceJustBeforeTheOpening) {
+  FakeFileSystem fs;
+  fs.AddFile("C:\\d\\sub\\old", 1);
+  fs.AddFile("D:\\elsewhere\\new", 2);
+  int runs = 0;
+  fs.OnOpen("C:\\d\\sub\\", [&] {
+    ++runs;
+    fs.Move("C:\\d\\sub", "D:\\gone");
+    fs.AddLink("C:\\d\\sub", "D:\\elsewhere");
+  });
+  auto d = fs.List("C:\\d");
+  EXPECT_EQ(Names(*d), std::vector<std::string>{"sub"});  // listed as the directory it was
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(ErrorNumber([&] { d->OpenChild("sub"); }), kFsPathNotFound);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(Names(fs, "C:\\d\\sub"), std::vector<std::string>{"new"});  // by path, followed
+  EXPECT_EQ(runs, 1);
+}
+
 }  // namespace
 }  // namespace brontal

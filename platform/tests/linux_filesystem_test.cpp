@@ -21,11 +21,14 @@
 #include <optional>
 #include <set>
 
+#include "platform/testing/disk_tree.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal {
 namespace {
 
+using testing::DeepTree;
+using testing::LogicalOf;
 using testing::TempFolder;
 
 const std::string kFullwidthBackslash = "\xEF\xBC\xBC";
@@ -66,15 +69,6 @@ std::map<std::string, DirEntry> ListAll(FileSystem& fs, std::string_view path) {
   }
   EXPECT_FALSE(listing->Next(entry)) << "a finished listing stays finished";
   return entries;
-}
-
-// The logical form of a native path: the way the scanner joins a drive and its folders.
-std::string Logical(const std::string& native) {
-  std::string logical = native;
-  for (char& c : logical) {
-    if (c == '/') c = '\\';
-  }
-  return "/" + logical;  // "/" + "\tmp\..." as a drive and its path
 }
 
 // Runs `check` in a child process, as an unprivileged user when `unprivileged` is set and this
@@ -210,7 +204,7 @@ TEST_F(LinuxFileSystemTest, AwkwardNamesListAndStatBack) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / names[i], std::string(i + 1, 'x')));
   }
-  const std::string folder = Logical(temp_.path().string());
+  const std::string folder = LogicalOf(temp_.path().string());
   const std::map<std::string, DirEntry> entries = ListAll(fs_, folder + "\\");
   ASSERT_EQ(entries.size(), names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -232,7 +226,7 @@ TEST_F(LinuxFileSystemTest, AwkwardNamesListAndStatBack) {
 TEST_F(LinuxFileSystemTest, FolderWithBackslashInItsNameCanBeEntered) {
   ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "odd\\folder"));
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "odd\\folder/inside", "abc"));
-  const std::string folder = Logical(temp_.path().string());
+  const std::string folder = LogicalOf(temp_.path().string());
   const auto top = ListAll(fs_, folder);
   const std::string logical = "odd" + kFullwidthBackslash + "folder";
   ASSERT_EQ(top.count(logical), 1u);
@@ -250,7 +244,7 @@ TEST_F(LinuxFileSystemTest, Attributes) {
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "group-writable", "1"));
   ASSERT_EQ(::chmod((temp_ / "group-writable").c_str(), 0464), 0);
 
-  const auto entries = ListAll(fs_, Logical(temp_.path().string()));
+  const auto entries = ListAll(fs_, LogicalOf(temp_.path().string()));
   EXPECT_EQ(entries.at("sub").attributes, kAttrDirectory);
   EXPECT_EQ(entries.at(".hidden-dir").attributes, kAttrDirectory | kAttrHidden);
   EXPECT_EQ(entries.at("locked").attributes, kAttrReadOnly);
@@ -267,7 +261,7 @@ TEST_F(LinuxFileSystemTest, SparseFilesCountWhatTheyOccupy) {
   ASSERT_EQ(::truncate(huge.c_str(), five_gb), 0);
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "dense", std::string(10000, 'd')));
 
-  const auto entries = ListAll(fs_, Logical(temp_.path().string()));
+  const auto entries = ListAll(fs_, LogicalOf(temp_.path().string()));
   EXPECT_EQ(entries.at("holey").length, 1 << 20);
   EXPECT_GT(entries.at("holey").compressed, 0);
   EXPECT_LT(entries.at("holey").compressed, 1 << 20);
@@ -275,13 +269,13 @@ TEST_F(LinuxFileSystemTest, SparseFilesCountWhatTheyOccupy) {
   EXPECT_LT(entries.at("huge").compressed, 1 << 20);
   // A dense file's last block is partly empty; it still counts no more than its length.
   EXPECT_EQ(entries.at("dense").compressed, 10000);
-  EXPECT_EQ(fs_.Stat(Logical(huge)).length, five_gb);
+  EXPECT_EQ(fs_.Stat(LogicalOf(huge)).length, five_gb);
 }
 
 TEST_F(LinuxFileSystemTest, HardLinksCountUnderEachName) {
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "first", std::string(5000, 'h')));
   ASSERT_EQ(::link((temp_ / "first").c_str(), (temp_ / "second").c_str()), 0);
-  const auto entries = ListAll(fs_, Logical(temp_.path().string()));
+  const auto entries = ListAll(fs_, LogicalOf(temp_.path().string()));
   EXPECT_EQ(entries.at("first").length, 5000);
   EXPECT_EQ(entries.at("second").length, 5000);
   EXPECT_EQ(entries.at("second").compressed, entries.at("first").compressed);
@@ -294,19 +288,98 @@ TEST_F(LinuxFileSystemTest, SymbolicLinksAreNeverFollowed) {
   ASSERT_EQ(::symlink(target.c_str(), (temp_ / "to-dir").c_str()), 0);
   ASSERT_EQ(::symlink("nowhere/at/all", (temp_ / "dangling").c_str()), 0);
 
-  const auto entries = ListAll(fs_, Logical(temp_.path().string()));
+  const auto entries = ListAll(fs_, LogicalOf(temp_.path().string()));
   const DirEntry& to_dir = entries.at("to-dir");
   EXPECT_EQ(to_dir.attributes & kAttrDirectory, 0);
   EXPECT_EQ(to_dir.length, static_cast<std::int64_t>(target.size()));
   EXPECT_EQ(to_dir.size_error, 0);
   EXPECT_EQ(entries.at("dangling").length, 14);
   EXPECT_EQ(entries.at("dangling").size_error, 0);
-  EXPECT_EQ(fs_.Stat(Logical(temp_ / "to-dir")).attributes & kAttrDirectory, 0);
+  EXPECT_EQ(fs_.Stat(LogicalOf(temp_ / "to-dir")).attributes & kAttrDirectory, 0);
+}
+
+// The number of the FsError `action` throws, and its text in `text`; 0 when it throws none.
+template <class Action>
+int ErrorNumber(Action action, std::string* text = nullptr) {
+  try {
+    action();
+  } catch (const FsError& error) {
+    if (text != nullptr) *text = error.what();
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST_F(LinuxFileSystemTest, ChildrenOpenThroughTheirParentAndNeverThroughALink) {
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "sub"));
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "sub/inner"));
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "sub/inside", "12345"));
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "odd\\name"));
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "hoard"));
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "hoard/big", std::string(70000, 'b')));
+  ASSERT_EQ(::symlink((temp_ / "hoard").c_str(), (temp_ / "to-hoard").c_str()), 0);
+  ASSERT_EQ(::symlink("hoard", (temp_ / "relative").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", (temp_ / "dangling").c_str()), 0);
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "file", "f"));
+  const std::string folder = LogicalOf(temp_.path());
+
+  auto parent = fs_.List(folder);
+  DirEntry entry;
+  while (parent->Next(entry)) {
+  }
+  // A finished listing still opens what lies next to it.
+  auto sub = parent->OpenChild("sub");
+  EXPECT_EQ(sub->Id(), fs_.List(folder + "\\sub")->Id());
+  EXPECT_NE(sub->Id(), parent->Id());
+  ASSERT_TRUE(sub->Next(entry));
+  std::set<std::string> names = {entry.name};
+  ASSERT_TRUE(sub->Next(entry));
+  names.insert(entry.name);
+  EXPECT_EQ(names, (std::set<std::string>{"inner", "inside"}));
+  EXPECT_EQ(sub->OpenChild("inner")->OpenParent()->Id(), sub->Id());
+  EXPECT_EQ(sub->OpenParent()->Id(), parent->Id());
+  EXPECT_EQ(parent->OpenChild("odd" + kFullwidthBackslash + "name")->Id(),
+            fs_.List(folder + "\\odd" + kFullwidthBackslash + "name")->Id());
+
+  // Links, files and missing names are no directories to enter, and say which path failed.
+  for (const char* name : {"to-hoard", "relative", "dangling", "file", "missing"}) {
+    std::string text;
+    EXPECT_EQ(ErrorNumber([&] { parent->OpenChild(name); }, &text), kFsPathNotFound) << name;
+    EXPECT_EQ(text, "Path not found: '" + folder + "\\" + name + "'") << name;
+  }
+  // Only one plain name: anything the system would resolve as a path is refused.
+  for (const char* name : {"sub/inner", "sub\\inner", "..", ".", ""}) {
+    EXPECT_EQ(ErrorNumber([&] { parent->OpenChild(name); }), kFsPathNotFound) << name;
+  }
+  // The error of a folder opened through its parent names its whole logical path.
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { sub->OpenChild("inner")->OpenChild("none"); }, &text),
+            kFsPathNotFound);
+  EXPECT_EQ(text, "Path not found: '" + folder + "\\sub\\inner\\none'");
+}
+
+TEST_F(LinuxFileSystemTest, FolderSwappedForALinkAfterItWasListedIsNotEntered) {
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "victim"));
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "hoard"));
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "hoard/big", std::string(70000, 'b')));
+
+  auto parent = fs_.List(LogicalOf(temp_.path()));
+  DirEntry entry;
+  bool listed_as_folder = false;
+  while (parent->Next(entry)) {
+    if (entry.name == "victim") listed_as_folder = (entry.attributes & kAttrDirectory) != 0;
+  }
+  ASSERT_TRUE(listed_as_folder);
+  ASSERT_EQ(::rename((temp_ / "victim").c_str(), (temp_ / "moved-away").c_str()), 0);
+  ASSERT_EQ(::symlink((temp_ / "hoard").c_str(), (temp_ / "victim").c_str()), 0);
+  EXPECT_EQ(ErrorNumber([&] { parent->OpenChild("victim"); }), kFsPathNotFound);
+  // The parent it stood in is still the one it was, and its other folders still open.
+  EXPECT_NO_THROW(parent->OpenChild("hoard"));
 }
 
 TEST_F(LinuxFileSystemTest, EntryThatVanishesWhileListedIsFileNotFound) {
   for (const char* name : {"a", "b", "c"}) ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / name, "z"));
-  const std::string folder = Logical(temp_.path().string());
+  const std::string folder = LogicalOf(temp_.path().string());
   auto listing = fs_.List(folder);
   DirEntry entry;
   ASSERT_TRUE(listing->Next(entry));  // the names are read in one batch now
@@ -324,7 +397,7 @@ TEST_F(LinuxFileSystemTest, EntryThatVanishesWhileListedIsFileNotFound) {
 }
 
 TEST_F(LinuxFileSystemTest, MissingPathsAndFilesAreNoFolders) {
-  const std::string missing = Logical(temp_ / "missing");
+  const std::string missing = LogicalOf(temp_ / "missing");
   try {
     fs_.List(missing);
     ADD_FAILURE() << "listed a missing folder";
@@ -334,7 +407,7 @@ TEST_F(LinuxFileSystemTest, MissingPathsAndFilesAreNoFolders) {
   }
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "file", "f"));
   try {
-    fs_.List(Logical(temp_ / "file"));
+    fs_.List(LogicalOf(temp_ / "file"));
     ADD_FAILURE() << "listed a file";
   } catch (const FsError& error) {
     EXPECT_EQ(error.Number(), kFsPathNotFound);
@@ -358,8 +431,8 @@ TEST_F(LinuxFileSystemTest, UnreadableFoldersAreReportedNotEmpty) {
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "names-only/hidden-size", "s"));
   ASSERT_EQ(::chmod((temp_ / "names-only").c_str(), 0444), 0);
 
-  const std::string closed = Logical(temp_ / "closed");
-  const std::string names_only = Logical(temp_ / "names-only");
+  const std::string closed = LogicalOf(temp_ / "closed");
+  const std::string names_only = LogicalOf(temp_ / "names-only");
   const int result = RunInChild(true, [&] {
     if (::access((temp_ / "closed").c_str(), R_OK) == 0) return 77;
     LinuxFileSystem fs("/net");
@@ -372,6 +445,18 @@ TEST_F(LinuxFileSystemTest, UnreadableFoldersAreReportedNotEmpty) {
           std::string(error.what()) != "Permission denied: '" + closed + "'") {
         std::cerr << error.Number() << " " << error.what() << "\n";
         return 2;
+      }
+    }
+    // Opened through its parent, it fails the same way.
+    try {
+      fs.List(LogicalOf(temp_.path()))->OpenChild("closed");
+      std::cerr << "opened an unreadable folder through its parent\n";
+      return 5;
+    } catch (const FsError& error) {
+      if (error.Number() != kFsPermissionDenied ||
+          std::string(error.what()) != "Permission denied: '" + closed + "'") {
+        std::cerr << error.Number() << " " << error.what() << "\n";
+        return 6;
       }
     }
     // Names can be read but not measured: each entry carries the failure.
@@ -391,49 +476,12 @@ TEST_F(LinuxFileSystemTest, UnreadableFoldersAreReportedNotEmpty) {
   EXPECT_EQ(result, 0);
 }
 
-// Removes a tree through descriptors, since its full paths may be too long for the system.
-void RemoveTreeAt(int parent, const char* name) {
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) {
-    if (DIR* dir = ::fdopendir(fd)) {
-      while (const dirent* item = ::readdir(dir)) {
-        const std::string child = item->d_name;
-        if (child == "." || child == "..") continue;
-        struct stat info;
-        if (::fstatat(fd, child.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISDIR(info.st_mode)) {
-          RemoveTreeAt(fd, child.c_str());
-        } else {
-          EXPECT_EQ(::unlinkat(fd, child.c_str(), 0), 0) << child;
-        }
-      }
-      ::closedir(dir);
-    } else {
-      ::close(fd);
-    }
-  }
-  EXPECT_EQ(::unlinkat(parent, name, AT_REMOVEDIR), 0) << std::strerror(errno);
-}
-
 TEST_F(LinuxFileSystemTest, PathsLongerThanPathMax) {
   const std::string component(250, 'd');
   const int levels = 2 * PATH_MAX / 251 + 2;
-  std::string logical = Logical(temp_.path().string());
-  int fd = ::open(temp_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  for (int level = 0; level < levels; ++level) {
-    ASSERT_EQ(::mkdirat(fd, component.c_str(), 0755), 0) << std::strerror(errno);
-    const int next = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    ASSERT_GE(next, 0);
-    fd = next;
-    logical += "\\" + component;
-  }
-  const int file = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  ASSERT_GE(file, 0);
-  ASSERT_EQ(::write(file, "leaf", 4), 4);
-  ::close(file);
-  ::close(fd);
+  const DeepTree tree(temp_.path(), component, levels, "leaf.txt", 4);
+  std::string logical = LogicalOf(temp_.path());
+  for (int level = 0; level < levels; ++level) logical += "\\" + component;
   ASSERT_GT(logical.size(), 2u * PATH_MAX);
 
   EXPECT_NO_THROW({
@@ -444,11 +492,6 @@ TEST_F(LinuxFileSystemTest, PathsLongerThanPathMax) {
     EXPECT_EQ(fs_.Stat(logical).attributes, kAttrDirectory);
   });
   EXPECT_THROW(fs_.List(logical + "\\missing"), FsError);
-
-  const int top = ::open(temp_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_GE(top, 0);
-  RemoveTreeAt(top, component.c_str());
-  ::close(top);
 }
 
 TEST_F(LinuxFileSystemTest, OtherFileSystemsAreLeftOut) {
@@ -494,7 +537,7 @@ TEST_F(LinuxFileSystemTest, MountPointInsideAFolderIsLeftOut) {
   ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "mnt"));
   ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "plain"));
   ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "file", "f"));
-  const std::string folder = Logical(temp_.path().string());
+  const std::string folder = LogicalOf(temp_.path().string());
   const int result = RunInChild(false, [&] {
     if (!EnterPrivateMountNamespace() ||
         ::mount("tmpfs", (temp_ / "mnt").c_str(), "tmpfs", 0, "size=64k") != 0) {
@@ -506,6 +549,14 @@ TEST_F(LinuxFileSystemTest, MountPointInsideAFolderIsLeftOut) {
     DirEntry entry;
     while (listing->Next(entry)) names.insert(entry.name);
     if (names != std::set<std::string>{"plain", "file"}) return 1;
+    // Asked for by name, as when a folder became a mount point after it was listed, it is
+    // refused: a walk through its parent never leaves the drive.
+    try {
+      listing->OpenChild("mnt");
+      return 3;
+    } catch (const FsError& error) {
+      if (error.Number() != kFsPathNotFound) return 4;
+    }
     // The mount point itself is listed as a folder of the other file system.
     return ListAll(fs, folder + "\\mnt").empty() ? 0 : 2;
   });
@@ -553,16 +604,17 @@ TEST_F(LinuxFileSystemTest, DrivesFromTheEnvironmentReplaceTheMountTable) {
 }
 
 TEST_F(LinuxFileSystemTest, DriveSpace) {
-  const std::string drive = Logical(temp_.path().string());
+  const std::string drive = LogicalOf(temp_.path().string());
   const std::int64_t total = fs_.TotalBytes(drive);
   EXPECT_GT(total, 0);
   EXPECT_LE(fs_.FreeBytes(drive), total);
   EXPECT_EQ(fs_.TotalBytes("/\\"), fs_.TotalBytes("/"));
-  EXPECT_EQ(fs_.FreeBytes(Logical(temp_ / "missing")), 0);
-  EXPECT_EQ(fs_.TotalBytes(Logical(temp_ / "missing")), 0);
+  EXPECT_EQ(fs_.FreeBytes(LogicalOf(temp_ / "missing")), 0);
+  EXPECT_EQ(fs_.TotalBytes(LogicalOf(temp_ / "missing")), 0);
 }
 
 TEST(LinuxFileSystemHostTest, ComputerNameIsTheShortHostName) {
+  EnvGuard node("BRONTAL_NODENAME", nullptr);
   char host[HOST_NAME_MAX + 1] = {};
   ASSERT_EQ(::gethostname(host, sizeof host), 0);
   const std::string name = LinuxFileSystem("/net").ComputerName();
@@ -570,6 +622,24 @@ TEST(LinuxFileSystemHostTest, ComputerNameIsTheShortHostName) {
   EXPECT_EQ(name.find('.'), std::string::npos);
   EXPECT_EQ(std::string(host).rfind(name, 0), 0u) << host;
   EXPECT_EQ(LinuxFileSystem("/net").ShortPathOf("/data\\Long Name"), "/data\\Long Name");
+}
+
+TEST(LinuxFileSystemHostTest, NodeNameFromTheEnvironmentReplacesTheHostName) {
+  char host[HOST_NAME_MAX + 1] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host), 0);
+  const std::string short_host = std::string(host).substr(0, std::string(host).find('.'));
+  {
+    // Taken as it is: a name with a dot is not cut like a host name.
+    EnvGuard node("BRONTAL_NODENAME", "NODE-B.lab");
+    EXPECT_EQ(LinuxFileSystem("/net").ComputerName(), "NODE-B.lab");
+    EXPECT_EQ(MakeLinuxFileSystem()->ComputerName(), "NODE-B.lab");
+  }
+  {
+    EnvGuard node("BRONTAL_NODENAME", "");
+    EXPECT_EQ(LinuxFileSystem("/net").ComputerName(), short_host);
+  }
+  EnvGuard node("BRONTAL_NODENAME", nullptr);
+  EXPECT_EQ(LinuxFileSystem("/net").ComputerName(), short_host);
 }
 
 }  // namespace

@@ -1,18 +1,28 @@
 // The sizing engine on an in-memory tree: entry order, measuring in both variants, error lines,
-// the run's error limit and the growth of the entry arrays, with the log read back as written.
+// the run's error limit and the growth of the entry arrays, with the log read back as written;
+// and on the disk, trees deeper than the stack and folders swapped for links during the walk.
 #include "scanner/size_dirs.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/fake_filesystem.h"
 #include "platform/fixed_locale.h"
+#include "platform/linux_filesystem.h"
+#include "platform/testing/disk_tree.h"
 #include "platform/testing/temp_folder.h"
 #include "store/program_log.h"
 
@@ -28,13 +38,14 @@ std::string Sp(int count) { return std::string(static_cast<std::size_t>(count), 
 class SizeDirsTest : public ::testing::Test {
  protected:
   // Sizes `drive` as the scan run does: arrays for one drive, names(1) = the drive, level 2.
-  void Size(const std::string& drive, int maxlevel, bool nt) {
+  void Size(const std::string& drive, int maxlevel, bool nt) { Size(run_, drive, maxlevel, nt); }
+  void Size(SizingRun& run, const std::string& drive, int maxlevel, bool nt) {
     names_.assign(1 + kEntryArrayStep + 1, "");
     sizes_.assign(names_.size(), 0);
     n_ = 1;
     names_[1] = drive;
-    sizes_[1] = nt ? SizeDirsNT(run_, names_[1], names_, sizes_, n_, 2, maxlevel)
-                   : SizeDirs(run_, names_[1], names_, sizes_, n_, 2, maxlevel);
+    sizes_[1] = nt ? SizeDirsNT(run, names_[1], names_, sizes_, n_, 2, maxlevel)
+                   : SizeDirs(run, names_[1], names_, sizes_, n_, 2, maxlevel);
   }
   std::vector<std::string> Names() const { return {names_.begin(), names_.begin() + n_ + 1}; }
   std::vector<std::int64_t> Sizes() const { return {sizes_.begin(), sizes_.begin() + n_ + 1}; }
@@ -340,6 +351,263 @@ TEST_F(SizeDirsTest, LogLinesAndWriteFailures) {
   EXPECT_NO_THROW(log_.Line("after close"));
   EXPECT_NE(log_.WriteError(), "");
   EXPECT_EQ(LogLines().size(), 3u);
+}
+
+TEST_F(SizeDirsTest, DirectoryTurnedIntoALinkAfterItWasListedIsAnErrorNotFollowed) {
+  fs_.AddFile("C:\\b\\f", 1);
+  fs_.AddFile("C:\\b\\victim\\own", 10);
+  fs_.AddFile("D:\\hoard\\big", 1000000);
+  // Another program swaps the directory for a link to a folder full of data while the walk
+  // stands between listing C:\b and opening C:\b\victim.
+  fs_.OnOpen("C:\\b\\victim", [this] {
+    fs_.Move("C:\\b\\victim", "D:\\old-victim");
+    fs_.AddLink("C:\\b\\victim", "D:\\hoard");
+  });
+  Size("C:", 3, false);
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"", "C:", "C:\\.", "C:\\b", "C:\\b\\.", "C:\\b\\victim"}));
+  EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 1, 0, 1, 1, 0}));
+  EXPECT_EQ(run_.error_count, 1);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{kStamp + "ErrSizeDir: " + Sp(2) + " 76 " +
+                                                      Sp(10) + "Path not found: C:\\b\\victim" +
+                                                      Sp(1) + "C:\\b\\victim\\" + Sp(2),
+                                                  kStamp + "  C:\\b" + Sp(8) + " 1 "}));
+
+  // Listed as what it now is, a link counts its own length.
+  Size("C:", 4, false);
+  EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 9, 0, 9, 1 + 8}));
+  EXPECT_EQ(run_.error_count, 1);
+}
+
+TEST_F(SizeDirsTest, DirectoryThatCannotBeReturnedToIsLeftNotWalkedInAnotherPlace) {
+  fs_.AddFile("C:\\a\\b\\c\\d\\e\\f", 1);
+  fs_.AddFile("C:\\a\\b\\c\\z\\zz", 100);
+  fs_.AddFile("C:\\a\\b\\y\\yy", 10);
+  fs_.AddFile("D:\\elsewhere\\z\\trap", 1000);
+  // With two directories held open, C:\a\b\c is given back while the walk is in e, and d is
+  // moved away under the walk's feet: going back to c through d's ".." lands in D:\elsewhere.
+  run_.open_directory_limit = 2;
+  fs_.OnOpen("C:\\a\\b\\c\\d\\e", [this] { fs_.Move("C:\\a\\b\\c\\d", "D:\\elsewhere\\d"); });
+  Size("C:", 2, false);
+  // What was sized of c counts, its other subdirectory is left, in c's place and in the wrong
+  // one; b is found again through its path, and its other subdirectory still counts.
+  EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 11, 0, 11}));
+  EXPECT_EQ(run_.error_count, 1);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            kStamp + "ErrSizeDir: " + Sp(2) + " 76 " + Sp(10) +
+                                "Path not found: 'C:\\a\\b\\c\\' (moved while it was being sized)" +
+                                Sp(10) + "C:\\a\\b\\c\\" + Sp(5),
+                            kStamp + "  C:\\a" + Sp(8) + " 11 "}));
+  EXPECT_EQ(fs_.ListCount("D:\\elsewhere\\z"), 0);
+  EXPECT_EQ(fs_.ListCount("C:\\a\\b\\c\\z"), 0);
+}
+
+TEST_F(SizeDirsTest, ExpandedDirectoryThatCannotBeReturnedToLeavesItsOtherEntriesAtZero) {
+  fs_.AddFile("C:\\a\\b\\c\\f", 1);
+  fs_.AddFile("C:\\a\\y\\yy", 10);
+  fs_.AddFile("C:\\x\\xx", 100);
+  run_.open_directory_limit = 1;
+  fs_.OnOpen("C:\\a\\b\\c", [this] { fs_.Move("C:\\a\\b", "D:\\b"); });
+  Size("C:", 3, true);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"", "C:", "C:\\.", "C:\\a", "C:\\x", "C:\\a\\.",
+                                               "C:\\a\\b", "C:\\a\\y", "C:\\x\\."}));
+  // a is left after b, whose ".." is no longer a; the rest of the drive goes on, the root
+  // found again through its path.
+  EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 101, 0, 1, 100, 0, 1, 0, 100}));
+  EXPECT_EQ(run_.error_count, 1);
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].substr(0, 60), kStamp + "ErrSizeDirsNT: " + Sp(13) + " 76 ");
+  EXPECT_NE(lines[0].find("mypath:C:\\a\\"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("errloc:CallSizeDir "), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[1], kStamp + "  C:\\a" + Sp(8) + " 1 ");
+  EXPECT_EQ(lines[2], kStamp + "  C:\\x" + Sp(8) + " 100 ");
+}
+
+TEST_F(SizeDirsTest, HoldingFewDirectoriesOpenChangesNothingButTheReopenings) {
+  AddStandardTree();
+  fs_.AddFile("C:\\WINNT\\system32\\drivers\\etc\\deep\\er\\hosts", 9);
+  fs_.AddFile("C:\\WINNT\\system32\\drivers\\etc\\other\\x", 4);
+  fs_.BreakListing("C:\\WINNT\\system32\\drivers\\etc\\deep", 0, kFsDeviceIo, "I/O error");
+  fs_.FailList("C:\\WINNT\\system32\\drivers\\etc\\other", kFsPermissionDenied, "denied");
+  const auto walk = [this] {
+    Size("C:", 3, false);
+    std::vector<std::int64_t> sizes = Sizes();
+    Size("C:", 6, true);
+    sizes.insert(sizes.end(), sizes_.begin(), sizes_.begin() + n_ + 1);
+    sizes.push_back(SizeDir(run_, "C:\\WINNT"));
+    return std::make_pair(sizes, Names());
+  };
+  const auto all_open = walk();
+  const std::vector<std::string> all_open_log = LogLines();
+  const int all_open_calls = fs_.CallCount();
+  run_.open_directory_limit = 1;
+  EXPECT_EQ(walk(), all_open);
+  std::vector<std::string> log = LogLines();
+  EXPECT_EQ(std::vector<std::string>(log.begin() + all_open_log.size(), log.end()), all_open_log);
+  EXPECT_EQ(run_.error_count, 2 * 6);
+  // Every return to a parent reopened it.
+  EXPECT_GT(fs_.CallCount(), 2 * all_open_calls);
+}
+
+// The disk with an action run once, just before a listing opens the subdirectory `name`: where
+// another program's change would race the walk.
+class RacingFileSystem : public FileSystem {
+ public:
+  RacingFileSystem(FileSystem& disk, std::string name) : disk_(disk), name_(std::move(name)) {}
+  void Arm(std::function<void()> action) { action_ = std::move(action); }
+
+  std::unique_ptr<DirectoryListing> List(std::string_view path) override {
+    return Wrap(disk_.List(path));
+  }
+  DirEntry Stat(std::string_view path) override { return disk_.Stat(path); }
+  std::vector<std::string> FixedDrives() override { return disk_.FixedDrives(); }
+  std::int64_t FreeBytes(std::string_view drive) override { return disk_.FreeBytes(drive); }
+  std::int64_t TotalBytes(std::string_view drive) override { return disk_.TotalBytes(drive); }
+  std::string ShortPathOf(std::string_view path) override { return disk_.ShortPathOf(path); }
+  std::string ComputerName() override { return disk_.ComputerName(); }
+  bool IsNT() override { return disk_.IsNT(); }
+
+ private:
+  class Listing : public DirectoryListing {
+   public:
+    Listing(RacingFileSystem& fs, std::unique_ptr<DirectoryListing> disk)
+        : fs_(fs), disk_(std::move(disk)) {}
+    bool Next(DirEntry& entry) override { return disk_->Next(entry); }
+    DirectoryId Id() const override { return disk_->Id(); }
+    std::unique_ptr<DirectoryListing> OpenChild(std::string_view name) override {
+      if (name == fs_.name_ && fs_.action_) std::exchange(fs_.action_, nullptr)();
+      return fs_.Wrap(disk_->OpenChild(name));
+    }
+    std::unique_ptr<DirectoryListing> OpenParent() override {
+      return fs_.Wrap(disk_->OpenParent());
+    }
+
+   private:
+    RacingFileSystem& fs_;
+    std::unique_ptr<DirectoryListing> disk_;
+  };
+
+  std::unique_ptr<DirectoryListing> Wrap(std::unique_ptr<DirectoryListing> disk) {
+    return std::make_unique<Listing>(*this, std::move(disk));
+  }
+
+  FileSystem& disk_;
+  std::string name_;
+  std::function<void()> action_;
+};
+
+// Lowers the number of descriptors the process may hold, for one test.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t limit) {
+    if (::getrlimit(RLIMIT_NOFILE, &saved_) != 0) throw std::runtime_error("getrlimit");
+    rlimit lowered = saved_;
+    lowered.rlim_cur = std::min(limit, saved_.rlim_cur);
+    if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) throw std::runtime_error("setrlimit");
+  }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+
+ private:
+  rlimit saved_{};
+};
+
+class DiskWalkTest : public SizeDirsTest {
+ protected:
+  testing::TempFolder tree_;
+  LinuxFileSystem disk_{"/net"};
+  SizingRun disk_run_{disk_, log_};
+};
+
+// The same log line with every run of blanks as one: zones pad by the length of what precedes.
+std::string Squeezed(std::string_view line) {
+  std::string squeezed;
+  for (char c : line) {
+    if (c != ' ' || squeezed.empty() || squeezed.back() != ' ') squeezed.push_back(c);
+  }
+  return squeezed;
+}
+
+TEST_F(DiskWalkTest, TreeDeeperThanTheStackAndTheDescriptorsIsSizedWhole) {
+  // A hundred thousand folders are no test of the disk: on a memory file system where there is
+  // one. Any user can make such a tree; a walk that recursed per level would crash on it.
+  const testing::TempFolder memory(testing::MemoryFolderRoot());
+  testing::DeepTree tree(memory.path(), "d", 100000, "leaf.txt", 4);
+  const std::string root = testing::LogicalOf(memory.path());
+  // Far fewer descriptors than levels: the walk must give them back on the way down.
+  const DescriptorLimit limit(256);
+
+  EXPECT_EQ(SizeDir(disk_run_, root), 4);
+  // Two thousand expanded levels, each with its own (empty) files and its one subdirectory
+  // holding the leaf, then the rest of the tree sized whole below the last.
+  const int maxlevel = 2000;
+  Size(disk_run_, root, maxlevel, false);
+  ASSERT_EQ(n_, 2 * maxlevel - 1);
+  EXPECT_EQ(sizes_[1], 4);
+  std::string dir = root;
+  for (int level = 3; level <= maxlevel + 1; ++level) {
+    const int own = 2 * (level - 3) + 2;
+    ASSERT_EQ(names_[own], dir + "\\.") << level;
+    ASSERT_EQ(sizes_[own], 0) << level;
+    dir += "\\d";
+    ASSERT_EQ(names_[own + 1], dir) << level;
+    ASSERT_EQ(sizes_[own + 1], 4) << level;
+  }
+  EXPECT_EQ(disk_run_.error_count, 0);
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Squeezed(lines[0]), Squeezed(kStamp + "  " + root + "\\d 4 "));
+  EXPECT_TRUE(tree.Remove());
+}
+
+TEST_F(DiskWalkTest, FolderSwappedForALinkDuringTheWalkIsAnErrorAndNotFollowed) {
+  const std::string root = tree_ / "root";
+  const std::string victim = tree_ / "root/victim";
+  ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+  std::ofstream(root + "/keep") << std::string(100, 'k');
+  ASSERT_EQ(::mkdir((tree_ / "hoard").c_str(), 0755), 0);
+  std::ofstream(tree_ / "hoard/big") << std::string(100000, 'b');
+  RacingFileSystem racing(disk_, "victim");
+  SizingRun run{racing, log_};
+  int round = 0;
+  // The folder the walk listed is renamed away and a link to the hoard takes its name.
+  const auto make_victim_and_arm = [&] {
+    ASSERT_EQ(::mkdir(victim.c_str(), 0755), 0);
+    std::ofstream(victim + "/own") << std::string(10, 'o');
+    racing.Arm([&] {
+      const std::string away = tree_ / ("away" + std::to_string(++round));
+      ASSERT_EQ(::rename(victim.c_str(), away.c_str()), 0);
+      ASSERT_EQ(::symlink((tree_ / "hoard").c_str(), victim.c_str()), 0);
+    });
+  };
+
+  ASSERT_NO_FATAL_FAILURE(make_victim_and_arm());
+  EXPECT_EQ(SizeDir(run, testing::LogicalOf(root)), 100);
+  EXPECT_EQ(run.error_count, 1);
+  ASSERT_EQ(round, 1);
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(0, 46), kStamp + "ErrSizeDir: " + Sp(2) + " 76 ");
+  EXPECT_NE(lines[0].find("Path not found: '" + testing::LogicalOf(victim) + "'"),
+            std::string::npos)
+      << lines[0];
+
+  ASSERT_EQ(::unlink(victim.c_str()), 0);
+  ASSERT_NO_FATAL_FAILURE(make_victim_and_arm());
+  Size(run, testing::LogicalOf(root), 3, false);
+  ASSERT_EQ(round, 2);
+  const std::string logical_victim = testing::LogicalOf(victim);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"", testing::LogicalOf(root),
+                                               testing::LogicalOf(root) + "\\.", logical_victim,
+                                               logical_victim + "\\."}));
+  EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 100, 100, 0, 0}));
+  EXPECT_EQ(run.error_count, 2);
+  lines = LogLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[1].find("mypath:" + logical_victim + "\\"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("errloc:firstdirget"), std::string::npos) << lines[1];
 }
 
 }  // namespace
