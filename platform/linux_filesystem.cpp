@@ -22,8 +22,17 @@
 namespace brontal {
 namespace {
 
-// U+FF3C FULLWIDTH REVERSE SOLIDUS in UTF-8: stands for a "\" inside a native name.
+// U+FF3C FULLWIDTH REVERSE SOLIDUS in UTF-8: stands for a "\" inside a native name, and opens
+// the two escapes that keep the mapping reversible: U+FF3C U+FE00 is a native U+FF3C, U+FF3C
+// U+FE01 a native "\" that a U+FE00 or U+FE01 follows. The variation selectors show as nothing,
+// so every name still reads as it is written.
 constexpr std::string_view kNameBackslash = "\xEF\xBC\xBC";
+constexpr std::string_view kEscapedFullwidth = "\xEF\xB8\x80";  // U+FE00
+constexpr std::string_view kEscapedBackslash = "\xEF\xB8\x81";  // U+FE01
+
+bool StartsWithEscapeMark(std::string_view text) {
+  return text.starts_with(kEscapedFullwidth) || text.starts_with(kEscapedBackslash);
+}
 
 // Owns a file descriptor.
 class UniqueFd {
@@ -245,7 +254,8 @@ class LinuxDirectoryListing : public DirectoryListing {
  private:
   static void SetName(DirEntry& entry, const char* name) {
     std::string_view native(name);
-    if (native.find('\\') == std::string_view::npos) {
+    if (native.find('\\') == std::string_view::npos &&
+        native.find(kNameBackslash) == std::string_view::npos) {
       entry.name.assign(native);  // keeps the caller's buffer: no allocation per entry
     } else {
       entry.name = LogicalNameOf(native);
@@ -367,9 +377,15 @@ std::string NativePathOf(std::string_view logical_path, std::string_view unc_roo
     const char c = logical_path[pos];
     if (c == '\\' || c == '/') {
       if (native.empty() || native.back() != '/') native.push_back('/');
-    } else if (logical_path.substr(pos, kNameBackslash.size()) == kNameBackslash) {
-      native.push_back('\\');
+    } else if (logical_path.substr(pos).starts_with(kNameBackslash)) {
+      const std::string_view mark = logical_path.substr(pos + kNameBackslash.size());
+      if (mark.starts_with(kEscapedFullwidth)) {
+        native.append(kNameBackslash);
+      } else {
+        native.push_back('\\');
+      }
       pos += kNameBackslash.size() - 1;
+      if (StartsWithEscapeMark(mark)) pos += kEscapedFullwidth.size();
     } else {
       native.push_back(c);
     }
@@ -381,11 +397,17 @@ std::string NativePathOf(std::string_view logical_path, std::string_view unc_roo
 std::string LogicalNameOf(std::string_view native_name) {
   std::string name;
   name.reserve(native_name.size());
-  for (const char c : native_name) {
-    if (c == '\\') {
+  for (std::size_t pos = 0; pos < native_name.size(); ++pos) {
+    const std::string_view rest = native_name.substr(pos);
+    if (rest.front() == '\\') {
       name.append(kNameBackslash);
+      if (StartsWithEscapeMark(rest.substr(1))) name.append(kEscapedBackslash);
+    } else if (rest.starts_with(kNameBackslash)) {
+      name.append(kNameBackslash);
+      name.append(kEscapedFullwidth);
+      pos += kNameBackslash.size() - 1;
     } else {
-      name.push_back(c);
+      name.push_back(rest.front());
     }
   }
   return name;

@@ -17,13 +17,16 @@ namespace brontal {
 std::string UncRootFromEnvironment();
 
 // The path the system understands for a logical path. "\" and "/" both separate components and
-// runs of them collapse to one "/" ("/" + "\" + "etc" gives "/etc"); U+FF3C turns back into the
-// native "\" it stands for; \\node\share\rest becomes unc_root/node/share/rest. A trailing
-// separator is dropped unless the result is "/" itself. Case and all other bytes are kept.
+// runs of them collapse to one "/" ("/" + "\" + "etc" gives "/etc"); what LogicalNameOf made of
+// a native "\" or U+FF3C turns back into it (a U+FF3C on its own stands for a "\");
+// \\node\share\rest becomes unc_root/node/share/rest. A trailing separator is dropped unless
+// the result is "/" itself. Case and all other bytes are kept.
 std::string NativePathOf(std::string_view logical_path, std::string_view unc_root);
 
 // A native file name as listings show it: each "\" becomes U+FF3C, so that "\" always
-// separates components. Other bytes, invalid UTF-8 included, are kept.
+// separates components, and a native U+FF3C becomes U+FF3C U+FE00 (a "\" before U+FE00 or
+// U+FE01 becomes U+FF3C U+FE01), so that every name maps back to itself through NativePathOf.
+// Other bytes, invalid UTF-8 included, are kept.
 std::string LogicalNameOf(std::string_view native_name);
 
 // One line of the mount table.

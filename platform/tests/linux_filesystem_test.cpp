@@ -60,15 +60,18 @@ void MakeDir(const std::string& path, mode_t mode = 0755) {
 }
 
 // The whole listing by name.
-std::map<std::string, DirEntry> ListAll(FileSystem& fs, std::string_view path) {
+std::map<std::string, DirEntry> ListAll(DirectoryListing& listing) {
   std::map<std::string, DirEntry> entries;
-  auto listing = fs.List(path);
   DirEntry entry;
-  while (listing->Next(entry)) {
+  while (listing.Next(entry)) {
     EXPECT_TRUE(entries.emplace(entry.name, entry).second) << "listed twice: " << entry.name;
   }
-  EXPECT_FALSE(listing->Next(entry)) << "a finished listing stays finished";
+  EXPECT_FALSE(listing.Next(entry)) << "a finished listing stays finished";
   return entries;
+}
+
+std::map<std::string, DirEntry> ListAll(FileSystem& fs, std::string_view path) {
+  return ListAll(*fs.List(path));
 }
 
 // Runs `check` in a child process, as an unprivileged user when `unprivileged` is set and this
@@ -234,6 +237,56 @@ TEST_F(LinuxFileSystemTest, FolderWithBackslashInItsNameCanBeEntered) {
   const auto inside = ListAll(fs_, folder + "\\" + logical);
   ASSERT_EQ(inside.count("inside"), 1u);
   EXPECT_EQ(inside.at("inside").length, 3);
+}
+
+TEST(NativePathTest, EveryNativeNameMapsBackToItselfAndToNoOtherName) {
+  // Every name of up to four pieces from the characters the mapping treats specially, their
+  // fragments and plain bytes.
+  const std::vector<std::string> pieces = {
+      "\\", kFullwidthBackslash, "\xEF\xB8\x80", "\xEF\xB8\x81", "x", "\xEF", "\xBC"};
+  std::vector<std::string> names = {""};
+  for (std::size_t begin = 0, length = 0; length < 4; ++length) {
+    const std::size_t end = names.size();
+    for (std::size_t i = begin; i < end; ++i) {
+      for (const std::string& piece : pieces) names.push_back(names[i] + piece);
+    }
+    begin = end;
+  }
+  // Pieces may join into the same bytes ("\xEF" "\xBC" "\xBC" is U+FF3C): each name once.
+  const std::set<std::string> distinct(names.begin() + 1, names.end());
+  std::set<std::string> logical_names;
+  for (const std::string& name : distinct) {
+    const std::string logical = LogicalNameOf(name);
+    EXPECT_EQ(logical.find('\\'), std::string::npos) << name;
+    EXPECT_EQ(NativePathOf("/d\\" + logical, ""), "/d/" + name) << name;
+    logical_names.insert(logical);
+  }
+  EXPECT_EQ(logical_names.size(), distinct.size());
+  // Names stored before U+FF3C was escaped read as they did: a lone U+FF3C is a "\".
+  EXPECT_EQ(NativePathOf("/d\\a" + kFullwidthBackslash + "b", ""), "/d/a\\b");
+}
+
+TEST_F(LinuxFileSystemTest, ABackslashAndAFullwidthBackslashNameTwoFolders) {
+  const std::string fullwidth = "x" + kFullwidthBackslash + "y";
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / "x\\y"));
+  ASSERT_NO_FATAL_FAILURE(MakeDir(temp_ / fullwidth));
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / "x\\y/f", "1"));
+  ASSERT_NO_FATAL_FAILURE(WriteFile(temp_ / (fullwidth + "/f"), "22"));
+  const std::string folder = LogicalOf(temp_.path().string());
+  const auto top = ListAll(fs_, folder);
+  ASSERT_EQ(top.size(), 2u);
+  std::set<std::int64_t> lengths;
+  for (const auto& [name, entry] : top) {
+    // Through the listing's own directory and by path: each name reaches its own folder.
+    auto child = fs_.List(folder)->OpenChild(name);
+    const auto by_child = ListAll(*child);
+    const auto by_path = ListAll(fs_, folder + "\\" + name);
+    ASSERT_EQ(by_child.size(), 1u) << name;
+    ASSERT_EQ(by_path.size(), 1u) << name;
+    EXPECT_EQ(by_child.at("f").length, by_path.at("f").length) << name;
+    lengths.insert(by_path.at("f").length);
+  }
+  EXPECT_EQ(lengths, (std::set<std::int64_t>{1, 2}));
 }
 
 TEST_F(LinuxFileSystemTest, Attributes) {
