@@ -88,6 +88,17 @@ void PrintFooter(Printer& printer, std::string_view title) {
   printer.EndDoc();
 }
 
+double PrintColumnHeader(Printer& printer, std::string_view header_line) {
+  printer.SetFontBold(true);
+  printer.SetFontUnderline(true);
+  const double top = printer.CurrentY();
+  printer.PrintLine(header_line);
+  const double line_height = printer.CurrentY() - top;
+  printer.SetFontBold(false);
+  printer.SetFontUnderline(false);
+  return line_height;
+}
+
 void PrintPageBreak(Printer& printer, std::string_view title, std::string_view header_line) {
   SetPrinterFont(printer, "Helvetica");
   printer.SetFontItalic(true);

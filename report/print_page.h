@@ -29,6 +29,11 @@ std::string PrintHeader(Printer& printer, std::string_view title, MessageBox& me
 // rows leave no room for it at all. Printer errors go to the caller.
 void PrintFooter(Printer& printer, std::string_view title);
 
+// Prints `header_line`, a report's column captions, in bold underlined type of the current font
+// and returns the height of that line, the step of every row after it. Printer errors go to the
+// caller.
+double PrintColumnHeader(Printer& printer, std::string_view header_line);
+
 // Ends the page with the title and page number below an empty line after the last row, starts
 // the next and prints `header_line` there in bold underlined Courier. The footer moves up into
 // its empty line rather than leave the printable area, and is left out of a page filled to its

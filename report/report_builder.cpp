@@ -290,14 +290,7 @@ void ReportRun::WriteHeader() {
   } else {
     header_line_ = "Name" + std::string(15, ' ') + PadField("Change", kColumnWidth) +
                    PadField(p1, kColumnWidth) + PadField(p2, kColumnWidth);
-    Printer& printer = ThePrinter();
-    printer.SetFontBold(true);
-    printer.SetFontUnderline(true);
-    const double top = printer.CurrentY();
-    printer.PrintLine(header_line_);
-    line_height_ = printer.CurrentY() - top;
-    printer.SetFontBold(false);
-    printer.SetFontUnderline(false);
+    line_height_ = PrintColumnHeader(ThePrinter(), header_line_);
   }
 }
 

@@ -132,13 +132,7 @@ void ListRun::Heading() {
   for (const PrintableColumn& column : list_.columns) {
     header_line_ += PadField(ListCaption(column.key), width_);
   }
-  printer.SetFontBold(true);
-  printer.SetFontUnderline(true);
-  const double top = printer.CurrentY();
-  printer.PrintLine(header_line_);
-  line_height_ = printer.CurrentY() - top;
-  printer.SetFontBold(false);
-  printer.SetFontUnderline(false);
+  line_height_ = PrintColumnHeader(printer, header_line_);
   printer.PrintLine("");
 }
 
