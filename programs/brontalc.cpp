@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "platform/linux_file_operations.h"
 #include "platform/linux_filesystem.h"
+#include "platform/printing/qt_printer.h"
+#include "platform/printing/qt_save_file_dialog.h"
 #include "platform/program_folder.h"
 #include "platform/qt_clipboard.h"
 #include "platform/qt_locale.h"
@@ -21,6 +23,7 @@
 #include "platform/sqlite_engine.h"
 #include "viewer/client.h"
 #include "viewer/frmMain/frm_main.h"
+#include "viewer/frmPrinting/frm_printing.h"
 #include "viewer/run_viewer.h"
 #include "viewer/single_instance.h"
 
@@ -69,7 +72,18 @@ int main(int argc, char** argv) {
     // Without its folder the viewer cannot read dbloc.txt and uses the saved database path.
   }
 
-  brontal::FrmMain window(client, {questions, open_file, file_system}, program_folder);
+  brontal::QtPrinter printer({.pdf_folder = brontal::DefaultPdfFolder()});
+  brontal::QtSaveFileDialog save_dialog;
+  brontal::FrmPrinting progress;
+  brontal::PrintState print_state;
+  brontal::FrmMain window(client, {questions, open_file, file_system}, program_folder,
+                          brontal::PrintServices{
+                              .printer = printer,
+                              .save_dialog = save_dialog,
+                              .progress = progress,
+                              .state = print_state,
+                              .last_pdf_file = [&printer] { return printer.LastPdfFile(); },
+                          });
   brontal::SingleInstance instance(brontal::SingleInstanceName());
   return brontal::RunViewer(window, instance, settings);
 }

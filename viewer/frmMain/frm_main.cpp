@@ -22,9 +22,11 @@
 #include <utility>
 #include <vector>
 
+#include "report/report_builder.h"
 #include "store/dbloc.h"
 #include "store/text.h"
 #include "viewer/frmOptions/frm_options.h"
+#include "viewer/frmPrint/frm_print.h"
 #include "viewer/frm_about.h"
 #include "viewer/frm_startup.h"
 #include "viewer/period_pickers.h"
@@ -114,11 +116,12 @@ class BusyScope {
 }  // namespace
 
 FrmMain::FrmMain(Client& client, OptionsDialogs dialogs, std::string program_folder,
-                 QWidget* parent)
+                 std::optional<PrintServices> printing, QWidget* parent)
     : QMainWindow(parent),
       client_(client),
       program_folder_(std::move(program_folder)),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      printing_(std::move(printing)) {
   setObjectName(kWindowName);
   setWindowTitle("Brontal");
   BuildMenus();
@@ -137,9 +140,11 @@ QAction* FrmMain::AddAction(QMenu* menu, const char* object_name, const QString&
 void FrmMain::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
-  // Printing, graphs and the disk charts are windows of their own that this program does not
-  // have yet: their commands are shown, but cannot be chosen.
-  AddAction(file, "mnuFilePrint", "&Print...")->setEnabled(false);
+  // Graphs and the disk charts are windows of their own that this program does not have yet:
+  // their commands are shown, but cannot be chosen.
+  QAction* print = AddAction(file, "mnuFilePrint", "&Print...");
+  print->setEnabled(printing_.has_value());
+  connect(print, &QAction::triggered, this, &FrmMain::Print);
   file->addSeparator();
   connect(AddAction(file, "mnuFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
 
@@ -233,7 +238,9 @@ void FrmMain::BuildToolbar() {
     return picker;
   };
 
-  add_button("Print", "Print...")->setEnabled(false);
+  QAction* print = add_button("Print", "Print...");
+  print->setEnabled(printing_.has_value());
+  connect(print, &QAction::triggered, this, &FrmMain::Print);
   p1_ = add_picker("p1", "Period 1");
   p2_ = add_picker("p2", "Period 2");
   connect(add_button("up1lvl", "Up One Level"), &QAction::triggered, this, &FrmMain::UpOneLevel);
@@ -768,6 +775,56 @@ void FrmMain::ShowListPopup(const QPoint& position) {
   const std::string key = SelectedRowKey();
   popup_l_log_->setVisible(CountOccurrences(key, "\\") == 1);
   popup_l_->popup(l_->viewport()->mapToGlobal(position));
+}
+
+void FrmMain::Print() {
+  if (!printing_) return;
+  PrintServices& printing = *printing_;
+  PrintState& state = printing.state;
+  const ClientServices& services = client_.services();
+  {
+    FrmPrint dialog(state, printing.printer.DeviceName(), this);
+    dialog.DisableWhat(kPrintGraph);
+    dialog.exec();
+  }
+  if (state.print_cancelled) return;
+  if (state.print_what != kPrintList && state.print_what != kPrintTree) {
+    services.message_box.Show("What print what?", kViewerTitle);
+    return;
+  }
+  const std::string key = SelectedTreeKey();
+  if (key.empty() || !PeriodsPicked()) return;
+  const std::optional<DateTime> period1 =
+      ParsePeriodText(ToUtf8(p1_->currentText()), services.locale);
+  const std::optional<DateTime> period2 =
+      ParsePeriodText(ToUtf8(p2_->currentText()), services.locale);
+  if (!period1 || !period2) return;
+
+  const bool to_html = state.print_to == kPrintToHtml;
+  const std::string pdf_before = printing.last_pdf_file ? printing.last_pdf_file() : "";
+  ReportOutcome outcome = ReportOutcome::kFailed;
+  Guarded("Print", [&] {
+    ReportBuilder builder({client_.database(), services.clock, services.locale,
+                           services.message_box, state, &printing.printer, &printing.save_dialog,
+                           &printing.progress});
+    std::string path = key;
+    outcome = builder.PrintTreeExpanded2(path, KeyToUnc(key), to_html, *period1, *period2, "",
+                                         nullptr, state.print_what == kPrintTree, sort_.column,
+                                         static_cast<int>(sort_.order));
+  });
+
+  if (to_html) {
+    // The builder has shown why the page broke off; what is left of it is no report to open.
+    if (outcome == ReportOutcome::kFailed) state.last_html_file.clear();
+    // A page cancelled half-way is not what the user asked to see.
+    const bool whole_page = outcome == ReportOutcome::kWritten || outcome == ReportOutcome::kNoRows;
+    if (whole_page && state.view_in_browser && !state.last_html_file.empty()) {
+      services.shell.Open(state.last_html_file);
+    }
+  } else if (outcome == ReportOutcome::kWritten && printing.last_pdf_file) {
+    const std::string pdf = printing.last_pdf_file();
+    if (!pdf.empty() && pdf != pdf_before) SetStatus("Printed to " + FromUtf8(pdf));
+  }
 }
 
 void FrmMain::ActOnKey(const std::string& key, void (Client::*action)(std::string_view)) {

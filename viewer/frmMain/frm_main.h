@@ -6,13 +6,18 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
 #include "platform/datetime.h"
 #include "platform/filesystem.h"
 #include "platform/open_file_dialog.h"
+#include "platform/printing/printer.h"
+#include "platform/printing/progress_window.h"
+#include "platform/printing/save_file_dialog.h"
 #include "platform/question_box.h"
+#include "report/print_state.h"
 #include "viewer/client.h"
 #include "viewer/images.h"
 #include "viewer/options_host.h"
@@ -34,6 +39,19 @@ struct OptionsDialogs {
   FileSystem& files;
 };
 
+// What printing works with; all must outlive the window.
+struct PrintServices {
+  Printer& printer;
+  // Asks for the HTML file of a print to HTML.
+  SaveFileDialog& save_dialog;
+  ProgressWindow& progress;
+  // The print settings the viewer's windows share while it runs.
+  PrintState& state;
+  // The PDF file the printer wrote for its last document, empty when documents go to a real
+  // printer; unset when the printer writes no files.
+  std::function<std::string()> last_pdf_file = {};
+};
+
 class FrmMain : public QMainWindow, public OptionsHost {
   Q_OBJECT
 
@@ -50,9 +68,10 @@ class FrmMain : public QMainWindow, public OptionsHost {
   enum class FocusedControl { kTree, kList, kPeriod1, kPeriod2 };
 
   // The window with its controls, empty until Start. dbloc.txt is read from program_folder
-  // (none when empty). The client and the dialogs must outlive the window.
+  // (none when empty). The client and the dialogs must outlive the window. Without `printing`,
+  // Print stays disabled.
   FrmMain(Client& client, OptionsDialogs dialogs, std::string program_folder,
-          QWidget* parent = nullptr);
+          std::optional<PrintServices> printing = std::nullopt, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // Start-up: the database path from dbloc.txt into Options/dbFilename, the splitter and the
@@ -76,6 +95,12 @@ class FrmMain : public QMainWindow, public OptionsHost {
   // Shows the Options dialog modally (Tools > Options...); the viewer ends when the user chose
   // to quit there.
   void ShowOptions();
+  // File > Print...: the print dialog (Graph disabled), then the report of the selected tree
+  // item for the two picked periods through the report builder: List gives the list report in
+  // the list's sort, Tree the whole tree below the item; anything else "What print what?". A
+  // page written whole is opened in the browser when the dialog asked for it; a PDF file written
+  // in place of a printer is named in the status bar. Nothing without a selected tree item.
+  void Print();
   // Puts FocusControl's content on the clipboard: the list's captions and rows, a picker's
   // text; for the tree the clipboard is left empty.
   void CopyFocusedControl();
@@ -185,6 +210,7 @@ class FrmMain : public QMainWindow, public OptionsHost {
   Client& client_;
   std::string program_folder_;
   OptionsDialogs dialogs_;
+  std::optional<PrintServices> printing_;
   ImageList images_;
 
   QToolBar* tb_ = nullptr;

@@ -34,11 +34,15 @@
 #include "platform/linux_file_operations.h"
 #include "platform/linux_filesystem.h"
 #include "platform/message_box.h"
+#include "platform/printing/progress_window.h"
+#include "platform/printing/recording_printer.h"
+#include "platform/printing/save_file_dialog.h"
 #include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/sqlite_engine.h"
 #include "platform/testing/private_config_home.h"
 #include "platform/testing/temp_folder.h"
+#include "report/report_builder.h"
 #include "store/schema.h"
 #include "viewer/client.h"
 #include "viewer/frmOptions/frm_options.h"
@@ -73,8 +77,10 @@ struct Viewer {
 
   // A fresh window over the same settings and database, as when the viewer starts again.
   FrmMain& NewWindow() {
-    window = std::make_unique<FrmMain>(client, OptionsDialogs{questions, open_file, file_system},
-                                       folder.path().string());
+    window = std::make_unique<FrmMain>(
+        client, OptionsDialogs{questions, open_file, file_system}, folder.path().string(),
+        PrintServices{printer, save_dialog, progress, print_state,
+                      [this] { return printer.Sent().empty() ? std::string() : pdf_file; }});
     return *window;
   }
 
@@ -101,6 +107,13 @@ struct Viewer {
   ScriptedQuestionBox questions;
   ScriptedOpenFileDialog open_file;
   LinuxFileSystem file_system{unc_root};
+  RecordingPrinter printer;
+  ScriptedSaveFileDialog save_dialog;
+  RecordingProgressWindow progress;
+  PrintState print_state;
+  // What the printer says it wrote once it has sent a document, as a printer without a device
+  // writes PDF files.
+  std::string pdf_file;
   // Wired as brontalc wires it.
   Client client{{*engine, settings, clock, locale, messages, pointer, file_operations, shell,
                  clipboard,
@@ -178,6 +191,29 @@ QStringList Nodes(const QTreeWidget& tree) {
   }
   nodes.sort();
   return nodes;
+}
+
+// File > Print... with `step` run on the print dialog once it is up; a dialog the step leaves
+// open is cancelled.
+void WithPrintDialog(FrmMain& window, const std::function<void(QDialog&)>& step) {
+  QTimer::singleShot(0, &window, [&window, &step] {
+    auto* dialog = window.findChild<QDialog*>("frmPrint");
+    QVERIFY(dialog && dialog->isVisible());
+    step(*dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  window.findChild<QAction*>("mnuFilePrint")->trigger();
+}
+
+void Click(QDialog& dialog, const char* name) {
+  auto* button = dialog.findChild<QAbstractButton*>(name);
+  QVERIFY2(button && button->isEnabled(), name);
+  button->click();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void ClickHeader(QTreeWidget& list, int column) {
@@ -796,11 +832,100 @@ class FrmMainTest : public QObject {
     QCOMPARE(window.normalGeometry(), QRect(100, 120, 500, 300));
   }
 
+  void printsTheListToHtmlInTheListsSortAsTheReportEngineWritesIt() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1\\c:");
+    window.SetListSort({2, SortOrder::kAscending});
+    const std::string page = viewer.folder / "list.htm";
+    viewer.save_dialog.answers.push_back(page);
+    WithPrintDialog(window, [](QDialog& dialog) {
+      QVERIFY(!dialog.findChild<QAbstractButton*>("optWhat2")->isEnabled());
+      Click(dialog, "optWhat0");
+      Click(dialog, "optPrintTo1");
+      dialog.findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
+      Click(dialog, "cmdOK");
+    });
+    QVERIFY(viewer.messages.shown.empty());
+    QCOMPARE(viewer.progress.opened, 1);
+    QVERIFY(!viewer.progress.is_open);
+
+    // The engine's own page of the place, sorted by the newer size, ascending.
+    PrintState state;
+    ReportBuilder engine(
+        {viewer.client.database(), viewer.clock, viewer.locale, viewer.messages, state});
+    std::string path = "R\\SERVER1\\C:";
+    const std::string expected = viewer.folder / "expected.htm";
+    QCOMPARE(engine.PrintTreeExpanded2(path, "\\\\server1\\c$", true, kP1, kP2, expected, nullptr,
+                                       false, kSortBySize1, 0),
+             ReportOutcome::kWritten);
+    QCOMPARE(ReadFile(page), ReadFile(expected));
+    QVERIFY(ReadFile(page).find("Users") != std::string::npos);
+    QCOMPARE(viewer.shell.requests, std::vector<std::string>{"open " + page});
+  }
+
+  void printsTheTreeOnThePrinterWithoutABrowser() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1\\c:");
+    // An HTML page of an earlier print, to be viewed: the printer's print must not open it.
+    viewer.print_state.last_html_file = "/earlier.htm";
+    viewer.print_state.print_to = kPrintToHtml;
+    viewer.print_state.view_in_browser = true;
+    viewer.pdf_file = "/docs/brontal-20261207-093000.pdf";
+    WithPrintDialog(window, [](QDialog& dialog) {
+      Click(dialog, "optWhat1");
+      Click(dialog, "optPrintTo0");
+      Click(dialog, "cmdOK");
+    });
+    QVERIFY(viewer.messages.shown.empty());
+    QVERIFY(viewer.shell.requests.empty());
+    QVERIFY(viewer.save_dialog.requests.empty());
+    QCOMPARE(viewer.printer.Sent().size(), std::size_t{1});
+    // The tree reaches below the place's children.
+    bool grandchild = false;
+    for (const auto& printed : viewer.printer.Sent()[0].pages) {
+      for (const auto& line : printed.lines)
+        grandchild |= line.Text().find("alice") != std::string::npos;
+    }
+    QVERIFY(grandchild);
+    QCOMPARE(window.StatusText(), QString("Printed to /docs/brontal-20261207-093000.pdf"));
+  }
+
+  void cancelledDialogPrintsNothingAndAFailedPageIsNotOpened() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1");
+    WithPrintDialog(window, [](QDialog& dialog) { Click(dialog, "cmdCancel"); });
+    QVERIFY(viewer.print_state.print_cancelled);
+    QVERIFY(viewer.save_dialog.requests.empty());
+    QCOMPARE(viewer.progress.opened, 0);
+    QVERIFY(viewer.printer.Sent().empty() && viewer.printer.Pending().empty());
+
+    // A page in a folder that does not exist cannot be written.
+    const std::string page = (viewer.folder / "missing") + "/list.htm";
+    viewer.save_dialog.answers.push_back(page);
+    WithPrintDialog(window, [](QDialog& dialog) {
+      Click(dialog, "optPrintTo1");
+      dialog.findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
+      Click(dialog, "cmdOK");
+    });
+    QCOMPARE(viewer.messages.shown.size(), std::size_t{1});
+    QVERIFY(viewer.shell.requests.empty());
+    QVERIFY(viewer.print_state.last_html_file.empty());
+    QVERIFY(!viewer.progress.is_open);
+  }
+
   void laterWindowsArePresentButDisabled() {
     Viewer viewer;
     FrmMain& window = viewer.NewWindow();
-    for (const char* name : {"mnuFilePrint", "mnuToolsGraph", "mnuToolsChartFreeDiskSpace", "Print",
-                             "Graph", "piedisk", "mnuPopupsTGraph", "mnuPopupsLGraph"}) {
+    QVERIFY(viewer.Find<QAction>("mnuFilePrint")->isEnabled());
+    QVERIFY(viewer.Find<QAction>("Print")->isEnabled());
+    for (const char* name : {"mnuToolsGraph", "mnuToolsChartFreeDiskSpace", "Graph", "piedisk",
+                             "mnuPopupsTGraph", "mnuPopupsLGraph"}) {
       QAction* action = viewer.Find<QAction>(name);
       QVERIFY2(action && !action->isEnabled(), name);
     }
