@@ -808,6 +808,8 @@ void FrmMain::Print() {
                            services.message_box, state, &printing.printer, &printing.save_dialog,
                            &printing.progress});
     std::string path = key;
+    // The list's columns (name, change, size in P1, size in P2) are numbered as the builder's
+    // sort fields, and its order codes are the builder's too.
     outcome = builder.PrintTreeExpanded2(path, KeyToUnc(key), to_html, *period1, *period2, "",
                                          nullptr, state.print_what == kPrintTree, sort_.column,
                                          static_cast<int>(sort_.order));
