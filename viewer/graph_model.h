@@ -69,12 +69,13 @@ std::string Query(std::string_view key, DateTime range_end, DateTime range_start
 // 15 characters; each change is that whole number less the previous row's unrounded size in
 // megabytes (four decimals; the first row against its own), written "#,##0 ;#,##0-" and
 // right-justified, so the first row's change shows 0. A second database row for a period
-// already listed is dropped and does not count as "previous". Empty when nothing matches, or
+// already listed, and a row without a size, are dropped and do not count as "previous". Empty
+// when nothing matches, or
 // when the start lies after the end. A period text that ParsePeriodText cannot read throws
 // db::DbError kTypeMismatch; the database's errors are thrown as they come.
-std::vector<Row> MakeL(db::Database& database, std::string_view key,
-                       std::string_view period1_text, std::string_view period2_text,
-                       std::string_view skip_clause, const Locale& locale);
+std::vector<Row> MakeL(db::Database& database, std::string_view key, std::string_view period1_text,
+                       std::string_view period2_text, std::string_view skip_clause,
+                       const Locale& locale);
 
 // Sorting: rows ordered by the exact text of one column (0-based), which the padding of the
 // number cells makes an order by magnitude.
@@ -159,13 +160,13 @@ ChartStyle StyleOfButtons(const Buttons& buttons);
 GridLines GridLinesOf(const ChartStyle& style);
 
 // The buttons saved in section kSection ("BarGraph", "LinGraph", "Sigma", "Delta", "Grid", each
-// "1" or "0"; a value that is neither gives its default). A group restored with both or neither
-// pressed is made whole by its first button: "bargraph" pressed releases "lingraph", and
-// neither pressed presses "lingraph" (likewise "sigma" and "delta").
+// "1" or "0"; a value that is neither gives its default). Each group is restored from its first
+// button, which decides the chart, and the second shows the opposite, so that a group saved
+// with both or neither pressed still has exactly one ("lingraph" when "BarGraph" is "0").
 Buttons LoadButtons(const Settings& settings);
 
 // The saved splitter position ("picResizerLeft", twips); half of inner_width when it is missing
-// or no whole number.
+// or no whole number of 0 or more.
 int LoadSplitterLeft(const Settings& settings, int inner_width);
 
 // What closing the window saves under kSection: the buttons as "1"/"0", and "picResizerLeft"

@@ -25,13 +25,6 @@ std::optional<int> WholeNumber(std::string_view text) {
   return value;
 }
 
-// A setting that holds a choice of 0 to count - 1; `fallback` for anything else.
-int ChoiceSetting(const Settings& settings, std::string_view section, std::string_view key,
-                  int fallback, int count) {
-  std::optional<int> value = WholeNumber(settings.Get(section, key, std::to_string(fallback)));
-  return value && *value >= 0 && *value < count ? *value : fallback;
-}
-
 // Undoes what the caller's transaction did; a rollback that fails as well leaves nothing more
 // to do, and the first error is the one worth reporting.
 void RollbackQuietly(db::Workspace& workspace) {
@@ -42,6 +35,12 @@ void RollbackQuietly(db::Workspace& workspace) {
 }
 
 }  // namespace
+
+int ChoiceSetting(const Settings& settings, std::string_view section, std::string_view key,
+                  int fallback, int count) {
+  std::optional<int> value = WholeNumber(settings.Get(section, key, std::to_string(fallback)));
+  return value && *value >= 0 && *value < count ? *value : fallback;
+}
 
 // ---- Tab "Defaults" -------------------------------------------------------------------------
 

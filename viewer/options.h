@@ -20,6 +20,11 @@
 
 namespace brontal {
 
+// A setting that holds a choice of 0 to count - 1: its value when it is such a whole number,
+// `fallback` when it is missing or anything else.
+int ChoiceSetting(const Settings& settings, std::string_view section, std::string_view key,
+                  int fallback, int count);
+
 // ---- Tab "Defaults" -------------------------------------------------------------------------
 
 // The items of cmbSorting, by the codes of Options/ListSortKey.

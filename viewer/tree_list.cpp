@@ -16,8 +16,6 @@
 namespace brontal {
 namespace {
 
-constexpr std::string_view kSqlPeriodPattern = "m/d/yy h:m:s";
-
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether a comes before b as the database orders text: ASCII letters without regard to case,

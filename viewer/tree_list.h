@@ -39,7 +39,10 @@ struct TreeItem {
   int backslashes = 0;     // 1 node, 2 drive, 3 or more directory
 };
 
-// The tree query for two periods, each written with SqlDateText "m/d/yy h:m:s".
+// How the viewer's queries write a period between "#" marks (SqlDateText).
+inline constexpr std::string_view kSqlPeriodPattern = "m/d/yy h:m:s";
+
+// The tree query for two periods, each written with SqlDateText kSqlPeriodPattern.
 std::string TreeQuery(DateTime period1, DateTime period2);
 
 // The items of the tree in query order, so that every parent comes before its children. A path
