@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/picture.h"
+
 namespace brontal {
 
 class Clipboard {
@@ -11,6 +13,8 @@ class Clipboard {
   virtual ~Clipboard() = default;
   virtual void Clear() = 0;
   virtual void SetText(const std::string& text) = 0;
+  // Puts a picture on the clipboard, replacing what it held; an empty picture leaves it as it is.
+  virtual void SetPicture(const Picture& picture) = 0;
 };
 
 // Holds what it was given, for tests.
@@ -21,8 +25,10 @@ class MemoryClipboard : public Clipboard {
     cleared = true;
   }
   void SetText(const std::string& value) override { text = value; }
+  void SetPicture(const Picture& value) override { picture = value; }
 
   std::string text;
+  Picture picture;
   bool cleared = false;
 };
 

@@ -14,6 +14,8 @@ class QtClipboard : public Clipboard {
   void Clear() override;
   // Puts UTF-8 text on the clipboard as plain text, replacing what it held.
   void SetText(const std::string& text) override;
+  // Puts the picture on the clipboard as an image.
+  void SetPicture(const Picture& picture) override;
 };
 
 }  // namespace brontal

@@ -312,4 +312,9 @@ void Client::CopyText(const std::string& text) {
   if (!text.empty()) services_.clipboard.SetText(text);
 }
 
+void Client::CopyPicture(const Picture& picture) {
+  services_.clipboard.Clear();
+  if (picture.width > 0 && picture.height > 0) services_.clipboard.SetPicture(picture);
+}
+
 }  // namespace brontal

@@ -145,6 +145,9 @@ class Client {
 
   // Puts text on the clipboard, emptying it first; empty text leaves it empty.
   void CopyText(const std::string& text);
+  // Puts a picture (a chart) on the clipboard, emptying it first; an empty picture leaves it
+  // empty.
+  void CopyPicture(const Picture& picture);
 
  private:
   // Whether path names a file to open: not empty, and a file unless file_exists is unset.

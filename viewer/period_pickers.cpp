@@ -2,6 +2,7 @@
 // every window asks about its own pickers and nothing is shared between windows.
 #include "viewer/period_pickers.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -58,6 +59,22 @@ void LoadPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime
     return;
   }
   second.setCurrentIndex(*index);
+}
+
+void FillPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime>& periods,
+                 const Locale& locale, int first_index, int second_index) {
+  if (periods.empty()) return;
+  LoadingMark mark(first, second);
+  first.clear();
+  second.clear();
+  for (DateTime period : periods) {
+    const QString text = QString::fromStdString(PeriodText(period, locale));
+    first.addItem(text);
+    second.addItem(text);
+  }
+  const int last = static_cast<int>(periods.size()) - 1;
+  first.setCurrentIndex(std::clamp(first_index, 0, last));
+  second.setCurrentIndex(std::clamp(second_index, 0, last));
 }
 
 bool LoadingPeriods(const QComboBox& picker) { return picker.property(kLoadingProperty).toBool(); }

@@ -22,6 +22,13 @@ void LoadPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime
                  const Settings& settings, DateTime last_looked, const Locale& locale,
                  MessageBox& message_box);
 
+// Fills both pickers with the periods (newest first) as PeriodText writes them and selects the
+// entries at first_index and second_index, each kept within the list. With no periods the
+// pickers keep what they hold. LoadingPeriods is true for both pickers meanwhile, as in
+// LoadPeriods. The analysis windows fill their pickers so, following the main window's pick.
+void FillPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime>& periods,
+                 const Locale& locale, int first_index, int second_index);
+
 // Whether LoadPeriods is filling this picker right now.
 bool LoadingPeriods(const QComboBox& picker);
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/picture.h"
+
 namespace brontal {
 
 // The one error of the printer: a number and a description, reported like the database's.
@@ -26,14 +28,6 @@ class PrinterError : public std::runtime_error {
 
 // Values as the programs set them: 1 portrait, 2 landscape.
 enum class PageOrientation { kPortrait = 1, kLandscape = 2 };
-
-// A picture to print (a graph): width × height pixels, row by row from the top, each pixel
-// 0xAARRGGBB.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> pixels;
-};
 
 // Positions and sizes are in scale units, whose size the implementation chooses; only their
 // proportions of the page count. A document begins with the first output after the previous one

@@ -1,0 +1,332 @@
+// The analysis windows' shared frame. The windows add their own buttons, chart and reactions;
+// everything here behaves alike in each of them.
+#include "viewer/analysis_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "viewer/period_pickers.h"
+#include "viewer/tree_list.h"
+
+namespace brontal {
+namespace {
+
+// The splitter bar is 60 twips wide.
+constexpr int kSplitterBarWidth = 60 / kTwipsPerPixel;
+// Just over the 300 twips that SplitterAccepts keeps clear on either side of the bar.
+constexpr int kSplitterMarginPixels = 300 / kTwipsPerPixel + 1;
+constexpr int kPickerTwips = 1800;
+constexpr int kSkipTwips = 1000;
+
+std::optional<int> WholeNumber(const std::string& text) {
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+AnalysisWindow::AnalysisWindow(Client& client, MainWindowLink main_window, const char* window_name,
+                               bool with_splitter, QWidget* parent)
+    : QMainWindow(parent),
+      client_(client),
+      main_window_(std::move(main_window)),
+      window_name_(window_name) {
+  setObjectName(window_name);
+
+  tb_ = addToolBar("Toolbar");
+  tb_->setObjectName("tb");
+  tb_->setMovable(false);
+  tb_->setIconSize(QSize(16, 16));
+
+  l_ = new QTreeWidget;
+  l_->setObjectName("l");
+  l_->setRootIsDecorated(false);
+  l_->setItemsExpandable(false);
+  l_->setUniformRowHeights(true);
+  l_->setAllColumnsShowFocus(true);
+  l_->setSelectionMode(QAbstractItemView::SingleSelection);
+  l_->setContextMenuPolicy(Qt::CustomContextMenu);
+  l_->header()->setSectionsClickable(true);
+  l_->header()->setSortIndicatorShown(true);
+  l_->header()->setStretchLastSection(false);
+  l_->installEventFilter(this);
+
+  if (with_splitter) {
+    splitter_ = new QSplitter(Qt::Horizontal);
+    splitter_->setObjectName("picResizer");
+    splitter_->setHandleWidth(kSplitterBarWidth);
+    splitter_->setChildrenCollapsible(false);
+    l_->setMinimumWidth(kSplitterMarginPixels);
+    splitter_->addWidget(l_);
+    splitter_->setStretchFactor(0, 0);
+    setCentralWidget(splitter_);
+  } else {
+    setCentralWidget(l_);
+  }
+
+  // The overlay is a child of the window, not of the layout, so that it can cover everything.
+  auto* startup = new QWidget(this);
+  startup->setObjectName("picStartup");
+  startup->setAutoFillBackground(true);
+  auto* layout = new QVBoxLayout(startup);
+  lbl_loading_ = new QLabel("Loading...", startup);
+  lbl_loading_->setObjectName("lblLoading");
+  lbl_loading_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  layout->addWidget(lbl_loading_);
+  startup->hide();
+}
+
+AnalysisWindow::~AnalysisWindow() = default;
+
+QAction* AnalysisWindow::AddButton(const char* key, const QString& text, const QString& tip) {
+  QAction* action = tb_->addAction(text);
+  action->setObjectName(key);
+  action->setToolTip(tip);
+  return action;
+}
+
+QAction* AnalysisWindow::AddCheckButton(const char* key, const QString& text, const QString& tip,
+                                        QActionGroup* group) {
+  QAction* action = AddButton(key, text, tip);
+  action->setCheckable(true);
+  if (group != nullptr) group->addAction(action);
+  return action;
+}
+
+QWidget* AnalysisWindow::AddPicker(const char* name, const char* tip, int width_twips) {
+  auto* box = new QComboBox(tb_);
+  box->setObjectName(name);
+  box->setToolTip(tip);
+  box->setMinimumWidth(width_twips / kTwipsPerPixel);
+  box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  box->installEventFilter(this);
+  tb_->addWidget(box)->setObjectName(QString(name) + "Placeholder");
+  return box;
+}
+
+void AnalysisWindow::AddPeriodPickers(std::function<void()> on_pick) {
+  p1_ = static_cast<QComboBox*>(AddPicker("p1", "Period 1", kPickerTwips));
+  p2_ = static_cast<QComboBox*>(AddPicker("p2", "Period 2", kPickerTwips));
+  auto picked = [this, on_pick = std::move(on_pick)] {
+    if (!LoadingPeriods(*p1_) && !LoadingPeriods(*p2_)) on_pick();
+  };
+  connect(p1_, &QComboBox::currentIndexChanged, this, picked);
+  connect(p2_, &QComboBox::currentIndexChanged, this, picked);
+}
+
+void AnalysisWindow::AddSkipBox(std::function<void()> on_skip) {
+  cmb_skip_ = static_cast<QComboBox*>(AddPicker("cmbSkip", "Skip", kSkipTwips));
+  cmb_skip_->addItems({kSkipAll, kSkipWeekly, kSkipMonthly});
+  connect(cmb_skip_, &QComboBox::currentIndexChanged, this, std::move(on_skip));
+}
+
+void AnalysisWindow::SetChart(QWidget* chart) {
+  if (splitter_ == nullptr) return;
+  chart_ = chart;
+  chart->setMinimumWidth(kSplitterMarginPixels);
+  splitter_->addWidget(chart);
+  splitter_->setStretchFactor(1, 1);
+  chart->installEventFilter(this);
+}
+
+void AnalysisWindow::FillPickers() {
+  const int newer = main_window_.newer_pick_index();
+  const int last = client_.PeriodCount() - 1;
+  FillPeriods(*p1_, *p2_, client_.PeriodDates(), client_.services().locale, std::max(newer, 0),
+              last);
+}
+
+// ---- Overlay ----
+
+void AnalysisWindow::ShowStartupPic() {
+  QWidget* startup = lbl_loading_->parentWidget();
+  QSize size = this->size();
+  if (QScreen* screen = this->screen()) size = size.expandedTo(screen->size());
+  startup->setGeometry(0, 0, size.width(), size.height());
+  startup->raise();
+  startup->show();
+  show();
+  lbl_loading_->repaint();
+}
+
+void AnalysisWindow::HideStartupPic() { lbl_loading_->parentWidget()->hide(); }
+
+bool AnalysisWindow::StartupPicVisible() const {
+  return lbl_loading_->parentWidget()->isVisibleTo(this);
+}
+
+// ---- Placement and splitter ----
+
+void AnalysisWindow::PlaceAtStart(int width, int height, int top) {
+  resize(width, height);
+  QScreen* screen = this->screen();
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  const int screen_width = screen == nullptr ? width : screen->geometry().width();
+  move((screen_width - width) * 4 / 5, top);
+
+  Placement current;
+  current.left = x() * kTwipsPerPixel;
+  current.top = y() * kTwipsPerPixel;
+  current.width = width * kTwipsPerPixel;
+  current.height = height * kTwipsPerPixel;
+  const Placement saved = ReadPlacement(client_.services().settings, window_name_, current);
+  // A size of nothing would leave a window that cannot be seen or grabbed.
+  if (saved.width > 0 && saved.height > 0) {
+    setGeometry(saved.left / kTwipsPerPixel, saved.top / kTwipsPerPixel,
+                saved.width / kTwipsPerPixel, saved.height / kTwipsPerPixel);
+  }
+  if (saved.state == 2) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void AnalysisWindow::RestoreSplitter() {
+  if (splitter_ == nullptr) return;
+  const int half = splitter_->width() * kTwipsPerPixel / 2;
+  const std::optional<int> saved =
+      WholeNumber(client_.services().settings.Get(window_name_, "picResizerLeft", ""));
+  if (!saved || !SetSplitterLeft(*saved)) SetSplitterLeft(half);
+}
+
+void AnalysisWindow::SaveWindowPlacement() {
+  Placement placement;
+  placement.state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+  QRect normal = normalGeometry();
+  if (normal.isEmpty()) normal = geometry();
+  placement.left = normal.x() * kTwipsPerPixel;
+  placement.top = normal.y() * kTwipsPerPixel;
+  placement.width = normal.width() * kTwipsPerPixel;
+  placement.height = normal.height() * kTwipsPerPixel;
+  SavePlacement(client_.services().settings, window_name_, placement);
+}
+
+bool AnalysisWindow::SetSplitterLeft(int twips) {
+  if (splitter_ == nullptr) return false;
+  const int pixels = twips / kTwipsPerPixel;
+  const int inner = splitter_->width();
+  if (!SplitterAccepts(pixels * kTwipsPerPixel, inner * kTwipsPerPixel)) return false;
+  splitter_->setSizes({pixels, std::max(1, inner - pixels - splitter_->handleWidth())});
+  return true;
+}
+
+int AnalysisWindow::SplitterLeft() const {
+  if (splitter_ == nullptr) return 0;
+  const QList<int> sizes = splitter_->sizes();
+  return (sizes.isEmpty() ? 0 : sizes.front()) * kTwipsPerPixel;
+}
+
+// ---- Focus and copy ----
+
+bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn) {
+    if (watched == l_) focus_control_ = FocusTarget::kList;
+    if (watched == chart_) focus_control_ = FocusTarget::kChart;
+    if (watched == p1_) focus_control_ = FocusTarget::kPeriod1;
+    if (watched == p2_) focus_control_ = FocusTarget::kPeriod2;
+    if (watched == cmb_skip_) focus_control_ = FocusTarget::kSkip;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void AnalysisWindow::changeEvent(QEvent* event) {
+  // A minimized window that is activated comes back at its normal size.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isMinimized()) {
+    showNormal();
+  }
+  QMainWindow::changeEvent(event);
+}
+
+void AnalysisWindow::FocusOn(FocusTarget target) {
+  QWidget* control = nullptr;
+  switch (target) {
+    case FocusTarget::kList:
+      control = l_;
+      break;
+    case FocusTarget::kChart:
+      control = chart_;
+      break;
+    case FocusTarget::kPeriod1:
+      control = p1_;
+      break;
+    case FocusTarget::kPeriod2:
+      control = p2_;
+      break;
+    case FocusTarget::kSkip:
+      control = cmb_skip_;
+      break;
+  }
+  if (control == nullptr) return;
+  focus_control_ = target;
+  control->setFocus();
+}
+
+void AnalysisWindow::CopyFocusedControl() {
+  switch (focus_control_) {
+    case FocusTarget::kList: {
+      std::vector<int> shown;
+      std::vector<std::string> captions;
+      for (int column = 0; column < l_->columnCount(); ++column) {
+        // The hidden sort columns are no part of what the user sees.
+        if (l_->isColumnHidden(column)) continue;
+        shown.push_back(column);
+        captions.push_back(l_->headerItem()->text(column).toStdString());
+      }
+      std::vector<std::vector<std::string>> rows;
+      for (int i = 0; i < l_->topLevelItemCount(); ++i) {
+        std::vector<std::string> cells;
+        for (int column : shown) cells.push_back(l_->topLevelItem(i)->text(column).toStdString());
+        rows.push_back(std::move(cells));
+      }
+      client_.CopyText(ListCopyText(captions, rows));
+      return;
+    }
+    case FocusTarget::kChart:
+      client_.CopyPicture(ChartPicture());
+      return;
+    case FocusTarget::kPeriod1:
+      client_.CopyText(p1_ ? p1_->currentText().toStdString() : std::string());
+      return;
+    case FocusTarget::kPeriod2:
+      client_.CopyText(p2_ ? p2_->currentText().toStdString() : std::string());
+      return;
+    case FocusTarget::kSkip:
+      client_.CopyText(cmb_skip_ ? cmb_skip_->currentText().toStdString() : std::string());
+      return;
+  }
+}
+
+Picture PictureOfWidget(QWidget& widget) {
+  const QImage image = widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  Picture picture;
+  if (image.isNull()) return picture;
+  picture.width = image.width();
+  picture.height = image.height();
+  picture.pixels.reserve(static_cast<std::size_t>(picture.width) * picture.height);
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    picture.pixels.insert(picture.pixels.end(), line, line + image.width());
+  }
+  return picture;
+}
+
+}  // namespace brontal
