@@ -25,6 +25,7 @@
 #include "report/report_builder.h"
 #include "store/dbloc.h"
 #include "store/text.h"
+#include "viewer/frmGraph/frm_graph.h"
 #include "viewer/frmOptions/frm_options.h"
 #include "viewer/frmPrint/frm_print.h"
 #include "viewer/frm_about.h"
@@ -140,8 +141,8 @@ QAction* FrmMain::AddAction(QMenu* menu, const char* object_name, const QString&
 void FrmMain::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
-  // Graphs and the disk charts are windows of their own that this program does not have yet:
-  // their commands are shown, but cannot be chosen.
+  // The disk charts are windows of their own that this program does not have yet: their
+  // commands are shown, but cannot be chosen.
   QAction* print = AddAction(file, "mnuFilePrint", "&Print...");
   print->setEnabled(printing_.has_value());
   connect(print, &QAction::triggered, this, &FrmMain::Print);
@@ -155,7 +156,8 @@ void FrmMain::BuildMenus() {
 
   QMenu* tools = menuBar()->addMenu("&Tools");
   tools->setObjectName("mnuTools");
-  AddAction(tools, "mnuToolsGraph", "&Graph")->setEnabled(false);
+  connect(AddAction(tools, "mnuToolsGraph", "&Graph"), &QAction::triggered, this,
+          [this] { GraphIt(current_key_); });
   AddAction(tools, "mnuToolsChartFreeDiskSpace", "Chart &Free Disk Space")->setEnabled(false);
   tools->addSeparator();
   connect(AddAction(tools, "mnuToolsOptions", "&Options..."), &QAction::triggered, this,
@@ -185,7 +187,8 @@ void FrmMain::BuildMenus() {
     if (QTreeWidgetItem* item = t_->currentItem(); item && t_->topLevelItemCount() > 0)
       item->setExpanded(true);
   });
-  AddAction(popup_t_, "mnuPopupsTGraph", "&Graph")->setEnabled(false);
+  connect(AddAction(popup_t_, "mnuPopupsTGraph", "&Graph"), &QAction::triggered, this,
+          [this] { GraphIt(SelectedTreeKey()); });
   popup_t_log_ = AddAction(popup_t_, "mnuPopupsTViewLogFile", "&View log file");
   connect(popup_t_log_, &QAction::triggered, this,
           [this] { ActOnKey(SelectedTreeKey(), &Client::ViewLogFile); });
@@ -200,7 +203,8 @@ void FrmMain::BuildMenus() {
   QAction* drill = AddAction(popup_l_, "mnuPopupsLDrillDown", "&Drill down");
   popup_l_->setDefaultAction(drill);
   connect(drill, &QAction::triggered, this, &FrmMain::DrillDown);
-  AddAction(popup_l_, "mnuPopupsLGraph", "&Graph")->setEnabled(false);
+  connect(AddAction(popup_l_, "mnuPopupsLGraph", "&Graph"), &QAction::triggered, this,
+          [this] { GraphIt(SelectedRowKey()); });
   popup_l_log_ = AddAction(popup_l_, "mnuPopupsLViewLogFile", "&View log file");
   connect(popup_l_log_, &QAction::triggered, this,
           [this] { ActOnKey(SelectedRowKey(), &Client::ViewLogFile); });
@@ -245,7 +249,8 @@ void FrmMain::BuildToolbar() {
   p2_ = add_picker("p2", "Period 2");
   connect(add_button("up1lvl", "Up One Level"), &QAction::triggered, this, &FrmMain::UpOneLevel);
   connect(add_button("Copy", "Copy"), &QAction::triggered, this, &FrmMain::CopyFocusedControl);
-  add_button("Graph", "Graph")->setEnabled(false);
+  connect(add_button("Graph", "Graph"), &QAction::triggered, this,
+          [this] { GraphIt(current_key_); });
   add_button("piedisk", "Chart Disk Space")->setEnabled(false);
 }
 
@@ -866,6 +871,27 @@ void FrmMain::CopyFocusedControl() {
       client_.CopyText("");
       return;
   }
+}
+
+void FrmMain::GraphIt(const std::string& key) {
+  if (key.empty()) return;
+  if (!graph_) {
+    MainWindowLink link{[this] { return NewerPickIndex(); }, [this] { return current_key_; },
+                        [this] {
+                          showNormal();
+                          raise();
+                          activateWindow();
+                        }};
+    graph_ = std::make_unique<FrmGraph>(client_, std::move(link), printing_);
+  }
+  graph_->GraphIt(key);
+}
+
+int FrmMain::NewerPickIndex() const {
+  const int first = p1_->currentIndex();
+  const int second = p2_->currentIndex();
+  if (first < 0 || second < 0) return std::max(first, second);
+  return std::min(first, second);
 }
 
 // ---- Splitter, layout and status ----

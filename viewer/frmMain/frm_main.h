@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -31,6 +32,8 @@ class QSplitter;
 class QToolBar;
 
 namespace brontal {
+
+class FrmGraph;
 
 // What the Options dialog asks the user through and looks at; all must outlive the window.
 struct OptionsDialogs {
@@ -104,6 +107,14 @@ class FrmMain : public QMainWindow, public OptionsHost {
   // Puts FocusControl's content on the clipboard: the list's captions and rows, a picker's
   // text; for the tree the clipboard is left empty.
   void CopyFocusedControl();
+  // Shows the size graph window for `key` (its GraphIt); nothing for an empty key. The window is
+  // made on first use and kept, one for the viewer, until the main window goes.
+  void GraphIt(const std::string& key);
+  // The size graph window; null before the first GraphIt.
+  FrmGraph* GraphWindow() const { return graph_.get(); }
+  // The index of the more recent of the two picked periods (the smaller index); -1 when neither
+  // picker has a pick.
+  int NewerPickIndex() const;
 
   // Moves the splitter's left edge to `twips` when SplitterAccepts it; returns whether it moved.
   bool SetSplitterLeft(int twips);
@@ -237,6 +248,7 @@ class FrmMain : public QMainWindow, public OptionsHost {
   bool shut_down_ = false;
   int busy_depth_ = 0;
   std::unordered_map<std::string, QTreeWidgetItem*> tree_items_;  // by key
+  std::unique_ptr<FrmGraph> graph_;
 };
 
 }  // namespace brontal

@@ -45,6 +45,7 @@
 #include "report/report_builder.h"
 #include "store/schema.h"
 #include "viewer/client.h"
+#include "viewer/frmGraph/frm_graph.h"
 #include "viewer/frmOptions/frm_options.h"
 #include "viewer/frm_about.h"
 #include "viewer/frm_startup.h"
@@ -919,13 +920,35 @@ class FrmMainTest : public QObject {
     QVERIFY(!viewer.progress.is_open);
   }
 
+  void graphEntriesOpenTheGraphOfTheClickedPlace() {
+    Viewer viewer;
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    window.FindT("r\\server1");
+    viewer.Find<QAction>("mnuToolsGraph")->trigger();
+    FrmGraph* graph = window.GraphWindow();
+    QVERIFY(graph && graph->isVisible());
+    QCOMPARE(graph->windowTitle(), QString("Graph - \\\\server1"));
+    // The graph's range ends at the main window's more recent period and starts at the oldest.
+    QCOMPARE(graph->findChild<QComboBox*>("p1")->currentText(),
+             QString::fromStdString(PeriodText(kP1, viewer.locale)));
+    QCOMPARE(graph->findChild<QComboBox*>("p2")->currentText(),
+             QString::fromStdString(PeriodText(kP0, viewer.locale)));
+
+    ClickRow(*viewer.List(), RowNamed(*viewer.List(), "C:"));
+    viewer.Find<QAction>("mnuPopupsLGraph")->trigger();
+    QCOMPARE(window.GraphWindow(), graph);
+    QCOMPARE(graph->windowTitle(), QString("Graph - \\\\server1\\c$"));
+    QCOMPARE(graph->findChild<QTreeWidget*>("l")->topLevelItemCount(), 3);
+    QVERIFY(viewer.messages.shown.empty());
+  }
+
   void laterWindowsArePresentButDisabled() {
     Viewer viewer;
     FrmMain& window = viewer.NewWindow();
     QVERIFY(viewer.Find<QAction>("mnuFilePrint")->isEnabled());
     QVERIFY(viewer.Find<QAction>("Print")->isEnabled());
-    for (const char* name : {"mnuToolsGraph", "mnuToolsChartFreeDiskSpace", "Graph", "piedisk",
-                             "mnuPopupsTGraph", "mnuPopupsLGraph"}) {
+    for (const char* name : {"mnuToolsChartFreeDiskSpace", "piedisk"}) {
       QAction* action = viewer.Find<QAction>(name);
       QVERIFY2(action && !action->isEnabled(), name);
     }
