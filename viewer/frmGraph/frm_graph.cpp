@@ -327,9 +327,14 @@ void FrmGraph::Redraw() {
     chart->removeAxis(axis);
     delete axis;
   }
-  QFont font = chart->titleFont();
-  // 120 % of the window's normal font, however often the chart is redrawn.
-  font.setPointSizeF(this->font().pointSizeF() * 1.2);
+  // 120 % of the window's normal font, however often the chart is redrawn; a font given in
+  // pixels has no point size.
+  QFont font = this->font();
+  if (font.pointSizeF() > 0) {
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+  } else if (font.pixelSize() > 0) {
+    font.setPixelSize(font.pixelSize() * 6 / 5);
+  }
   chart->setTitleFont(font);
   chart->setTitle(FromUtf8(chart_data_.title));
 

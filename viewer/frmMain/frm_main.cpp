@@ -368,6 +368,8 @@ void FrmMain::ShowPeriods() {
 }
 
 void FrmMain::ShowNewDatabase() {
+  // The graph's periods and place belong to the database left behind.
+  if (graph_) graph_->close();
   ClearView();
   Guarded("LoadPeriodDates", [this] { client_.ReloadPeriodDates(); });
   ShowPeriods();

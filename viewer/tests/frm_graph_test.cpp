@@ -3,10 +3,12 @@
 #include "viewer/frmGraph/frm_graph.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QDialog>
+#include <QMenu>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -136,6 +138,8 @@ class FrmGraphTest : public QObject {
       FrmGraph& window = graph.NewWindow();
       window.GraphIt("r");
       QCOMPARE(window.Style().type, graph::ChartType::kBar);
+      QVERIFY(window.SetSplitterLeft(3000));
+      QVERIFY(!window.SetSplitterLeft(200));
       Trigger(window, "lingraph");
       Trigger(window, "delta");
       Trigger(window, "Grid");
@@ -158,6 +162,7 @@ class FrmGraphTest : public QObject {
       QVERIFY2(!window.findChild<QAction*>(released)->isChecked(), released);
     QCOMPARE(window.Style().type, graph::ChartType::kLine);
     QVERIFY(window.Style().grid_checked);
+    QCOMPARE(window.SplitterLeft(), 3000);
     QVERIFY(window.findChild<QAction*>("mnuGraphGrid")->isChecked());
   }
 
@@ -176,6 +181,16 @@ class FrmGraphTest : public QObject {
     for (std::uint32_t pixel : picture.pixels) varied |= pixel != picture.pixels.front();
     QVERIFY(varied);
     QVERIFY(graph.clipboard.text.empty());
+
+    // A double click on the chart shows the main window; the right button opens Popups G.
+    auto* chart = window.findChild<QWidget*>("g");
+    QWidget* area = static_cast<QAbstractScrollArea*>(chart)->viewport();
+    QTest::mouseDClick(area, Qt::LeftButton);
+    QCOMPARE(graph.main_window_shown, 1);
+    QTest::mouseRelease(area, Qt::RightButton);
+    auto* popup = window.findChild<QMenu*>("mnuPopupsG");
+    QVERIFY(popup && popup->isVisible());
+    popup->close();
 
     auto* list = window.findChild<QTreeWidget*>("l");
     QFocusEvent focus(QEvent::FocusIn, Qt::OtherFocusReason);
