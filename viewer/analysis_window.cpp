@@ -18,8 +18,6 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
-#include <charconv>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -35,15 +33,6 @@ constexpr int kSplitterBarWidth = 60 / kTwipsPerPixel;
 constexpr int kSplitterMarginPixels = 300 / kTwipsPerPixel + 1;
 constexpr int kPickerTwips = 1800;
 constexpr int kSkipTwips = 1000;
-
-std::optional<int> WholeNumber(const std::string& text) {
-  int value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 }  // namespace
 
@@ -115,7 +104,7 @@ QAction* AnalysisWindow::AddCheckButton(const char* key, const QString& text, co
   return action;
 }
 
-QWidget* AnalysisWindow::AddPicker(const char* name, const char* tip, int width_twips) {
+QComboBox* AnalysisWindow::AddPicker(const char* name, const char* tip, int width_twips) {
   auto* box = new QComboBox(tb_);
   box->setObjectName(name);
   box->setToolTip(tip);
@@ -127,8 +116,8 @@ QWidget* AnalysisWindow::AddPicker(const char* name, const char* tip, int width_
 }
 
 void AnalysisWindow::AddPeriodPickers(std::function<void()> on_pick) {
-  p1_ = static_cast<QComboBox*>(AddPicker("p1", "Period 1", kPickerTwips));
-  p2_ = static_cast<QComboBox*>(AddPicker("p2", "Period 2", kPickerTwips));
+  p1_ = AddPicker("p1", "Period 1", kPickerTwips);
+  p2_ = AddPicker("p2", "Period 2", kPickerTwips);
   auto picked = [this, on_pick = std::move(on_pick)] {
     if (!LoadingPeriods(*p1_) && !LoadingPeriods(*p2_)) on_pick();
   };
@@ -137,7 +126,7 @@ void AnalysisWindow::AddPeriodPickers(std::function<void()> on_pick) {
 }
 
 void AnalysisWindow::AddSkipBox(std::function<void()> on_skip) {
-  cmb_skip_ = static_cast<QComboBox*>(AddPicker("cmbSkip", "Skip", kSkipTwips));
+  cmb_skip_ = AddPicker("cmbSkip", "Skip", kSkipTwips);
   cmb_skip_->addItems({kSkipAll, kSkipWeekly, kSkipMonthly});
   connect(cmb_skip_, &QComboBox::currentIndexChanged, this, std::move(on_skip));
 }
@@ -200,12 +189,12 @@ void AnalysisWindow::PlaceAtStart(int width, int height, int top) {
   if (saved.state == 2) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-void AnalysisWindow::RestoreSplitter() {
-  if (splitter_ == nullptr) return;
-  const int half = splitter_->width() * kTwipsPerPixel / 2;
-  const std::optional<int> saved =
-      WholeNumber(client_.services().settings.Get(window_name_, "picResizerLeft", ""));
-  if (!saved || !SetSplitterLeft(*saved)) SetSplitterLeft(half);
+void AnalysisWindow::RestoreSplitter(int twips) {
+  if (!SetSplitterLeft(twips)) SetSplitterLeft(SplitterInnerWidth() / 2);
+}
+
+int AnalysisWindow::SplitterInnerWidth() const {
+  return splitter_ == nullptr ? 0 : splitter_->width() * kTwipsPerPixel;
 }
 
 void AnalysisWindow::SaveWindowPlacement() {

@@ -91,8 +91,10 @@ class AnalysisWindow : public QMainWindow {
   // The window's size and top at start, in pixels, left at 4/5 of the screen's free width,
   // then the placement saved in the window's section.
   void PlaceAtStart(int width, int height, int top);
-  // The saved splitter position, half the inner width when none (or none usable) was saved.
-  void RestoreSplitter();
+  // The splitter's left edge at `twips`, or at half the inner width when that is out of reach.
+  void RestoreSplitter(int twips);
+  // The width the splitter divides, in twips; 0 without a splitter.
+  int SplitterInnerWidth() const;
   // Saves the window's placement in its section.
   void SaveWindowPlacement();
 
@@ -118,7 +120,7 @@ class AnalysisWindow : public QMainWindow {
   QWidget* chart_ = nullptr;
 
  private:
-  QWidget* AddPicker(const char* name, const char* tip, int width_twips);
+  QComboBox* AddPicker(const char* name, const char* tip, int width_twips);
 
   QLabel* lbl_loading_ = nullptr;
   FocusTarget focus_control_ = FocusTarget::kChart;

@@ -175,7 +175,7 @@ void FrmGraph::Load() {
   skip_clause_.clear();
   graph_key_.clear();
   rows_.clear();
-  RestoreSplitter();
+  RestoreSplitter(graph::LoadSplitterLeft(client_.services().settings, SplitterInnerWidth()));
   LoadToolbar();
   // The overlay is up, so this choice is the window's own and draws nothing.
   cmb_skip_->setCurrentIndex(0);
