@@ -361,6 +361,8 @@ void FrmGraph::Redraw() {
   if (low == high) high = low + 1;
   y_axis->setRange(low, high);
   y_axis->applyNiceNumbers();
+  // Whole megabytes, as the list shows them; the axis's own default adds a decimal.
+  y_axis->setLabelFormat("%.0f");
   chart->addAxis(x_axis, Qt::AlignBottom);
   chart->addAxis(y_axis, Qt::AlignLeft);
 
