@@ -33,13 +33,9 @@ class LoadingMark {
   QComboBox& second_;
 };
 
-}  // namespace
-
-void LoadPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime>& periods,
-                 const Settings& settings, DateTime last_looked, const Locale& locale,
-                 MessageBox& message_box) {
-  if (periods.empty()) return;
-  LoadingMark mark(first, second);
+// Both pickers list `periods`, newest first, in place of what they held.
+void ReplaceItems(QComboBox& first, QComboBox& second, const std::vector<DateTime>& periods,
+                  const Locale& locale) {
   first.clear();
   second.clear();
   for (DateTime period : periods) {
@@ -47,6 +43,16 @@ void LoadPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime
     first.addItem(text);
     second.addItem(text);
   }
+}
+
+}  // namespace
+
+void LoadPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime>& periods,
+                 const Settings& settings, DateTime last_looked, const Locale& locale,
+                 MessageBox& message_box) {
+  if (periods.empty()) return;
+  LoadingMark mark(first, second);
+  ReplaceItems(first, second, periods, locale);
   first.setCurrentIndex(0);
   // Adding the first entry selects it; the second picker starts without a selection so that
   // a bad setting leaves it showing none.
@@ -65,13 +71,7 @@ void FillPeriods(QComboBox& first, QComboBox& second, const std::vector<DateTime
                  const Locale& locale, int first_index, int second_index) {
   if (periods.empty()) return;
   LoadingMark mark(first, second);
-  first.clear();
-  second.clear();
-  for (DateTime period : periods) {
-    const QString text = QString::fromStdString(PeriodText(period, locale));
-    first.addItem(text);
-    second.addItem(text);
-  }
+  ReplaceItems(first, second, periods, locale);
   const int last = static_cast<int>(periods.size()) - 1;
   first.setCurrentIndex(std::clamp(first_index, 0, last));
   second.setCurrentIndex(std::clamp(second_index, 0, last));
