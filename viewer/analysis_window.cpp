@@ -23,6 +23,7 @@
 
 #include "viewer/period_pickers.h"
 #include "viewer/tree_list.h"
+#include "viewer/window_geometry.h"
 
 namespace brontal {
 namespace {
@@ -198,30 +199,15 @@ int AnalysisWindow::SplitterInnerWidth() const {
 }
 
 void AnalysisWindow::SaveWindowPlacement() {
-  Placement placement;
-  placement.state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-  QRect normal = normalGeometry();
-  if (normal.isEmpty()) normal = geometry();
-  placement.left = normal.x() * kTwipsPerPixel;
-  placement.top = normal.y() * kTwipsPerPixel;
-  placement.width = normal.width() * kTwipsPerPixel;
-  placement.height = normal.height() * kTwipsPerPixel;
-  SavePlacement(client_.services().settings, window_name_, placement);
+  SavePlacement(client_.services().settings, window_name_, PlacementOf(*this));
 }
 
 bool AnalysisWindow::SetSplitterLeft(int twips) {
-  if (splitter_ == nullptr) return false;
-  const int pixels = twips / kTwipsPerPixel;
-  const int inner = splitter_->width();
-  if (!SplitterAccepts(pixels * kTwipsPerPixel, inner * kTwipsPerPixel)) return false;
-  splitter_->setSizes({pixels, std::max(1, inner - pixels - splitter_->handleWidth())});
-  return true;
+  return splitter_ != nullptr && MoveSplitterLeft(*splitter_, twips);
 }
 
 int AnalysisWindow::SplitterLeft() const {
-  if (splitter_ == nullptr) return 0;
-  const QList<int> sizes = splitter_->sizes();
-  return (sizes.isEmpty() ? 0 : sizes.front()) * kTwipsPerPixel;
+  return splitter_ == nullptr ? 0 : SplitterLeftOf(*splitter_);
 }
 
 // ---- Focus and copy ----

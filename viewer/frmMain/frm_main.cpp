@@ -32,6 +32,7 @@
 #include "viewer/frm_startup.h"
 #include "viewer/period_pickers.h"
 #include "viewer/periods.h"
+#include "viewer/window_geometry.h"
 
 namespace brontal {
 namespace {
@@ -414,17 +415,7 @@ void FrmMain::PlaceAtStart() {
        area.top() + (area.height() - kStartHeight) / 3);
 }
 
-Placement FrmMain::CurrentPlacement() const {
-  Placement placement;
-  placement.state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-  QRect normal = normalGeometry();
-  if (normal.isEmpty()) normal = geometry();
-  placement.left = normal.x() * kTwipsPerPixel;
-  placement.top = normal.y() * kTwipsPerPixel;
-  placement.width = normal.width() * kTwipsPerPixel;
-  placement.height = normal.height() * kTwipsPerPixel;
-  return placement;
-}
+Placement FrmMain::CurrentPlacement() const { return PlacementOf(*this); }
 
 void FrmMain::RestorePlacement() {
   const Placement saved =
@@ -899,18 +890,12 @@ int FrmMain::NewerPickIndex() const {
 // ---- Splitter, layout and status ----
 
 bool FrmMain::SetSplitterLeft(int twips) {
-  const int pixels = twips / kTwipsPerPixel;
-  const int inner = splitter_->width();
-  if (!SplitterAccepts(pixels * kTwipsPerPixel, inner * kTwipsPerPixel)) return false;
-  splitter_->setSizes({pixels, std::max(1, inner - pixels - splitter_->handleWidth())});
+  if (!MoveSplitterLeft(*splitter_, twips)) return false;
   SizeListColumns();
   return true;
 }
 
-int FrmMain::SplitterLeft() const {
-  const QList<int> sizes = splitter_->sizes();
-  return (sizes.isEmpty() ? 0 : sizes.front()) * kTwipsPerPixel;
-}
+int FrmMain::SplitterLeft() const { return SplitterLeftOf(*splitter_); }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
