@@ -141,11 +141,27 @@ void AnalysisWindow::SetChart(QWidget* chart) {
   chart->installEventFilter(this);
 }
 
-void AnalysisWindow::FillPickers() {
+void AnalysisWindow::FillPickers(SecondPick second) {
   const int newer = main_window_.newer_pick_index();
   const int last = client_.PeriodCount() - 1;
+  int older = last;
+  if (second == SecondPick::kOlderPick && main_window_.older_pick_index) {
+    if (const int pick = main_window_.older_pick_index(); pick >= 0) older = std::min(pick, last);
+  }
   FillPeriods(*p1_, *p2_, client_.PeriodDates(), client_.services().locale, std::max(newer, 0),
-              last);
+              older);
+}
+
+void AnalysisWindow::SetLegend(QWidget* legend) {
+  // The list (or splitter) keeps its place above; takeCentralWidget keeps it alive.
+  QWidget* body = takeCentralWidget();
+  auto* frame = new QWidget;
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(30 / kTwipsPerPixel);
+  layout->addWidget(body, 1);
+  layout->addWidget(legend, 0);
+  setCentralWidget(frame);
 }
 
 // ---- Overlay ----
@@ -290,8 +306,10 @@ void AnalysisWindow::CopyFocusedControl() {
   }
 }
 
-Picture PictureOfWidget(QWidget& widget) {
-  const QImage image = widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+Picture PictureOfWidget(QWidget& widget) { return PictureOfImage(widget.grab().toImage()); }
+
+Picture PictureOfImage(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_ARGB32);
   Picture picture;
   if (image.isNull()) return picture;
   picture.width = image.width();

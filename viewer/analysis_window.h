@@ -14,6 +14,7 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QImage;
 class QLabel;
 class QSplitter;
 class QToolBar;
@@ -21,15 +22,22 @@ class QTreeWidget;
 
 namespace brontal {
 
-// What the analysis windows ask of the main window; every member must be set.
+// What the analysis windows ask of the main window. The first three must be set; a window that
+// uses none of the others may leave them empty.
 struct MainWindowLink {
   // The index of the more recent of the main window's two picks (the smaller index), or -1
   // when it has none.
   std::function<int()> newer_pick_index;
-  // The key of the main window's place clicked last; empty when none was.
+  // The key of the main window's place clicked last; empty when none was. For the disk graph,
+  // the disk usage window's selected disk.
   std::function<std::string()> current_key;
   // Brings the main window to the front.
   std::function<void()> show;
+  // The index of the older of the main window's two picks (the larger index), or -1 when it
+  // has none.
+  std::function<int()> older_pick_index = {};
+  // Selects the place of a key in the main window's tree and lists it (FindT).
+  std::function<void(const std::string& key)> find_in_tree = {};
 };
 
 class AnalysisWindow : public QMainWindow {
@@ -80,9 +88,13 @@ class AnalysisWindow : public QMainWindow {
   // Puts the chart right of the splitter and tracks its focus; only with a splitter.
   void SetChart(QWidget* chart);
 
+  // Where FillPickers puts p2.
+  enum class SecondPick { kOldestPeriod, kOlderPick };
   // The client's periods in both pickers: p1 on the main window's more recent pick, p2 on the
-  // oldest period.
-  void FillPickers();
+  // oldest period or on the main window's older pick (the oldest period when it has none).
+  void FillPickers(SecondPick second = SecondPick::kOldestPeriod);
+  // Puts `legend` below the list (and the chart), across the window.
+  void SetLegend(QWidget* legend);
 
   // Lays the overlay over the whole window and shows the window, the label painted at once.
   void ShowStartupPic();
@@ -128,5 +140,7 @@ class AnalysisWindow : public QMainWindow {
 
 // The widget as a picture, as it is drawn now.
 Picture PictureOfWidget(QWidget& widget);
+// An image as a picture; empty for a null image.
+Picture PictureOfImage(const QImage& image);
 
 }  // namespace brontal

@@ -1,0 +1,1 @@
+#include "viewer/disk_model.h"
