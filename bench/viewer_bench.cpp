@@ -7,7 +7,6 @@
 //
 // DATABASE is made by brontal-demo (bench/run makes it once and reuses it). Times are medians
 // of several runs on a warm cache, the viewer's and the raw queries taking turns.
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/fixed_locale.h"
 #include "platform/sqlite_engine.h"
 #include "store/text.h"
@@ -28,7 +28,10 @@
 namespace brontal {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using bench::Figure;
+using bench::Measure;
+using bench::MedianTime;
+using bench::RawDatabase;
 
 // Previous week: two periods a week apart, as an administrator most often compares.
 constexpr std::string_view kCompareWhen = "2";
@@ -36,92 +39,6 @@ constexpr int kStartupRuns = 7;
 constexpr int kListRuns = 15;
 // The index over (DirParent, pdate) of Dirs.
 constexpr std::string_view kPeriodIndex = "Dirs_ParentPeriod";
-
-double Seconds(SteadyClock::time_point since) {
-  return std::chrono::duration<double>(SteadyClock::now() - since).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
-  std::fprintf(stderr, "viewer_bench: %s: %s\n", what.c_str(), db ? sqlite3_errmsg(db) : "");
-  std::exit(1);
-}
-
-// A read-only SQLite connection of its own, for the raw queries.
-class RawDatabase {
- public:
-  explicit RawDatabase(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-      Fail(db_, "opening " + path);
-    }
-  }
-  ~RawDatabase() { sqlite3_close(db_); }
-  RawDatabase(const RawDatabase&) = delete;
-  RawDatabase& operator=(const RawDatabase&) = delete;
-
-  // Runs sql and reads every column of every row out as the viewer's layer does: text as text,
-  // numbers as numbers, each value then dropped. Returns the row count.
-  std::int64_t ReadAll(const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-      Fail(db_, sql);
-    }
-    std::int64_t rows = 0;
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-      ++rows;
-      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        if (sqlite3_column_type(statement, i) == SQLITE_INTEGER) {
-          (void)sqlite3_column_int64(statement, i);
-        } else {
-          (void)sqlite3_column_text(statement, i);
-          (void)sqlite3_column_bytes(statement, i);
-        }
-      }
-    }
-    if (rc != SQLITE_DONE) Fail(db_, sql);
-    sqlite3_finalize(statement);
-    return rows;
-  }
-
-  // How SQLite runs sql: the details of its query plan joined by "; ".
-  std::string Plan(const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, ("explain query plan " + sql).c_str(), -1, &statement, nullptr) !=
-        SQLITE_OK) {
-      Fail(db_, sql);
-    }
-    std::string plan;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      if (!plan.empty()) plan += "; ";
-      plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-    }
-    sqlite3_finalize(statement);
-    return plan;
-  }
-
-  // The single whole number sql gives.
-  std::int64_t Number(const std::string& sql, const std::vector<std::string>& texts = {}) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-      Fail(db_, sql);
-    }
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      sqlite3_bind_text(statement, static_cast<int>(i) + 1, texts[i].c_str(), -1, SQLITE_TRANSIENT);
-    }
-    if (sqlite3_step(statement) != SQLITE_ROW) Fail(db_, sql);
-    std::int64_t value = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return value;
-  }
-
- private:
-  sqlite3* db_ = nullptr;
-};
 
 // The statements the engine hands SQLite for the viewer's SQL: dates in the stored form, text
 // between single quotes, the same indexes.
@@ -147,42 +64,9 @@ std::string RawList(std::string_view key, DateTime period1, DateTime period2,
 }
 
 // One figure: the viewer's time and the raw queries' time, medians in seconds.
-struct Figure {
-  double viewer = 0;
-  double raw = 0;
-};
-
-// The median time of `runs` runs of `work`, after one to warm the cache.
-double MedianTime(int runs, const std::function<void()>& work) {
-  work();
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = SteadyClock::now();
-    work();
-    times.push_back(Seconds(start));
-  }
-  return Median(times);
-}
-
-// Runs the viewer's and the raw version in turn, after one of each to warm the cache.
-Figure Measure(int runs, const std::function<void()>& viewer, const std::function<void()>& raw) {
-  viewer();
-  raw();
-  std::vector<double> viewer_times, raw_times;
-  for (int i = 0; i < runs; ++i) {
-    auto start = SteadyClock::now();
-    viewer();
-    viewer_times.push_back(Seconds(start));
-    start = SteadyClock::now();
-    raw();
-    raw_times.push_back(Seconds(start));
-  }
-  return {Median(viewer_times), Median(raw_times)};
-}
-
 void Print(const std::string& what, const Figure& figure, const std::string& note) {
   std::printf("%-32s viewer %8.1f ms   raw sqlite %8.1f ms   ratio %5.2f   %s\n", what.c_str(),
-              figure.viewer * 1e3, figure.raw * 1e3, figure.viewer / figure.raw, note.c_str());
+              figure.mine * 1e3, figure.raw * 1e3, figure.Ratio(), note.c_str());
 }
 
 // The places whose lists are timed, chosen from the tree of the newest periods.
@@ -305,8 +189,8 @@ int Run(const std::string& path) {
     std::printf("%-32s plan %s; held to %s: %.1f ms\n", "",
                 raw.Plan(RawList(key, period1, period2)).c_str(), kPeriodIndex.data(),
                 by_period * 1e3);
-    fast_enough = fast_enough && figure.viewer < 0.1;
-    worst_list_ratio = std::max(worst_list_ratio, figure.viewer / figure.raw);
+    fast_enough = fast_enough && figure.mine < 0.1;
+    worst_list_ratio = std::max(worst_list_ratio, figure.Ratio());
   }
   database->Close();
 
@@ -315,7 +199,7 @@ int Run(const std::string& path) {
   std::printf(
       "aims: tree and lists within 3 times their raw queries (worst %.2f), every list under "
       "100 ms (%s)\n",
-      std::max({startup.viewer / startup.raw, repick.viewer / repick.raw, worst_list_ratio}),
+      std::max({startup.Ratio(), repick.Ratio(), worst_list_ratio}),
       fast_enough ? "met" : "missed");
   return 0;
 }
