@@ -21,7 +21,10 @@
 #include <utility>
 #include <vector>
 
+#include "viewer/frmMain/frm_main.h"
+#include "viewer/frmPrint/frm_print.h"
 #include "viewer/period_pickers.h"
+#include "viewer/print_list.h"
 #include "viewer/tree_list.h"
 #include "viewer/window_geometry.h"
 
@@ -186,17 +189,30 @@ bool AnalysisWindow::StartupPicVisible() const {
 // ---- Placement and splitter ----
 
 void AnalysisWindow::PlaceAtStart(int width, int height, int top) {
-  resize(width, height);
+  const QSize screen = ScreenSize({width, height});
+  PlaceAt(QRect((screen.width() - width) * 4 / 5, top, width, height));
+}
+
+void AnalysisWindow::PlaceCentredAtStart(int width, int height) {
+  const QSize screen = ScreenSize({width, height});
+  PlaceAt(QRect((screen.width() - width) / 2, (screen.height() - height) / 5, width, height));
+}
+
+QSize AnalysisWindow::ScreenSize(QSize fallback) const {
   QScreen* screen = this->screen();
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-  const int screen_width = screen == nullptr ? width : screen->geometry().width();
-  move((screen_width - width) * 4 / 5, top);
+  return screen == nullptr ? fallback : screen->geometry().size();
+}
+
+void AnalysisWindow::PlaceAt(const QRect& start) {
+  resize(start.size());
+  move(start.topLeft());
 
   Placement current;
   current.left = x() * kTwipsPerPixel;
   current.top = y() * kTwipsPerPixel;
-  current.width = width * kTwipsPerPixel;
-  current.height = height * kTwipsPerPixel;
+  current.width = start.width() * kTwipsPerPixel;
+  current.height = start.height() * kTwipsPerPixel;
   const Placement saved = ReadPlacement(client_.services().settings, window_name_, current);
   // A size of nothing would leave a window that cannot be seen or grabbed.
   if (saved.width > 0 && saved.height > 0) {
@@ -224,6 +240,38 @@ bool AnalysisWindow::SetSplitterLeft(int twips) {
 
 int AnalysisWindow::SplitterLeft() const {
   return splitter_ == nullptr ? 0 : SplitterLeftOf(*splitter_);
+}
+
+// ---- Print ----
+
+std::optional<int> AnalysisWindow::AskWhatToPrint(PrintServices& printing,
+                                                  std::initializer_list<int> disabled,
+                                                  std::optional<int> chosen) {
+  PrintState& state = printing.state;
+  {
+    FrmPrint dialog(state, printing.printer.DeviceName(), this);
+    for (int what : disabled) dialog.DisableWhat(what);
+    if (chosen) dialog.SelectWhat(*chosen);
+    dialog.exec();
+  }
+  if (state.print_cancelled) return std::nullopt;
+  return state.print_what;
+}
+
+void AnalysisWindow::PrintListAndView(PrintServices& printing, const PrintableList& list,
+                                      std::string_view title, bool with_icons) {
+  PrintState& state = printing.state;
+  const ClientServices& services = client_.services();
+  const bool to_html = state.print_to == kPrintToHtml;
+  const ReportOutcome outcome =
+      PrintList(list, title, to_html, with_icons,
+                {services.clock, services.locale, services.message_box, state, printing.progress,
+                 &printing.printer, &printing.save_dialog});
+  // A page cancelled half-way, or broken off, is not what the user asked to see.
+  if (to_html && outcome == ReportOutcome::kWritten && state.view_in_browser &&
+      !state.last_html_file.empty()) {
+    services.shell.Open(state.last_html_file);
+  }
 }
 
 // ---- Focus and copy ----

@@ -6,7 +6,10 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/picture.h"
 #include "viewer/client.h"
@@ -21,6 +24,9 @@ class QToolBar;
 class QTreeWidget;
 
 namespace brontal {
+
+struct PrintableList;
+struct PrintServices;
 
 // What the analysis windows ask of the main window. The first three must be set; a window that
 // uses none of the others may leave them empty.
@@ -68,6 +74,18 @@ class AnalysisWindow : public QMainWindow {
   bool StartupPicVisible() const;
 
  protected:
+  // The client's busy pointer for the length of a scope.
+  class BusyScope {
+   public:
+    explicit BusyScope(BusyPointer& pointer) : pointer_(pointer) { pointer_.Show(); }
+    ~BusyScope() { pointer_.Restore(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    BusyPointer& pointer_;
+  };
+
   // `window_name` names the window's settings section. The client and the link must outlive the
   // window. Without `with_splitter` the list fills the window.
   AnalysisWindow(Client& client, MainWindowLink main_window, const char* window_name,
@@ -103,12 +121,23 @@ class AnalysisWindow : public QMainWindow {
   // The window's size and top at start, in pixels, left at 4/5 of the screen's free width,
   // then the placement saved in the window's section.
   void PlaceAtStart(int width, int height, int top);
+  // The same with the window centred across the screen and its top at 1/5 of the free height.
+  void PlaceCentredAtStart(int width, int height);
   // The splitter's left edge at `twips`, or at half the inner width when that is out of reach.
   void RestoreSplitter(int twips);
   // The width the splitter divides, in twips; 0 without a splitter.
   int SplitterInnerWidth() const;
   // Saves the window's placement in its section.
   void SaveWindowPlacement();
+
+  // The print dialog over this window with the `disabled` choices (PrintWhat codes) off and
+  // `chosen` selected when it is one; the choice made, nullopt when the user cancelled.
+  std::optional<int> AskWhatToPrint(PrintServices& printing, std::initializer_list<int> disabled,
+                                    std::optional<int> chosen = std::nullopt);
+  // Prints `list` under `title` to the printer or to an HTML page, as the print dialog last
+  // said; a page written whole opens in the browser when the dialog asked for it.
+  void PrintListAndView(PrintServices& printing, const PrintableList& list, std::string_view title,
+                        bool with_icons);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -133,6 +162,10 @@ class AnalysisWindow : public QMainWindow {
 
  private:
   QComboBox* AddPicker(const char* name, const char* tip, int width_twips);
+  // The screen's size in pixels; `fallback` when the window has no screen.
+  QSize ScreenSize(QSize fallback) const;
+  // The window at `start`, then at the placement saved in its section.
+  void PlaceAt(const QRect& start);
 
   QLabel* lbl_loading_ = nullptr;
   FocusTarget focus_control_ = FocusTarget::kChart;
