@@ -33,6 +33,7 @@
 #include "platform/message_box.h"
 #include "platform/settings.h"
 #include "platform/sqlite_engine.h"
+#include "store/help_version.h"
 #include "store/schema.h"
 #include "store/size_store.h"
 #include "store/text.h"
@@ -1027,6 +1028,7 @@ int Run(const DemoOptions& options) {
 }  // namespace brontal
 
 int main(int argc, char** argv) {
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontal-demo", brontal::kUsage)) return 0;
   auto options = brontal::ParseOptions(argc, argv);
   if (!options) return 2;
   try {

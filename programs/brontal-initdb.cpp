@@ -1,18 +1,28 @@
 // brontal-initdb PATH [LEVEL]: creates an empty size database with the default depth LEVEL.
 #include <charconv>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "platform/sqlite_engine.h"
+#include "store/help_version.h"
 #include "store/schema.h"
 
+namespace {
+
+std::string Usage() {
+  return "usage: brontal-initdb PATH [LEVEL]\n"
+         "Creates an empty Brontal database at PATH; LEVEL is the default number of\n"
+         "directory levels recorded per node (default " +
+         std::to_string(brontal::kInitialDefaultLevel) + ").\n";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontal-initdb", Usage())) return 0;
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr,
-                 "usage: brontal-initdb PATH [LEVEL]\n"
-                 "Creates an empty Brontal database at PATH; LEVEL is the default number of\n"
-                 "directory levels recorded per node (default %d).\n",
-                 brontal::kInitialDefaultLevel);
+    std::fputs(Usage().c_str(), stderr);
     return 2;
   }
   int level = brontal::kInitialDefaultLevel;

@@ -2,10 +2,16 @@
 // database opened shared, and prints the rows tab-separated under a header line.
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/sqlite_engine.h"
+#include "store/help_version.h"
 
 namespace {
+
+constexpr std::string_view kUsage =
+    "usage: brontal-sql PATH STATEMENT\n"
+    "Runs one statement against the Brontal database at PATH and prints its rows.\n";
 
 // Control characters would break the rows apart; they are shown as \xHH.
 std::string Printable(const std::string& text) {
@@ -26,10 +32,9 @@ std::string Printable(const std::string& text) {
 
 int main(int argc, char** argv) {
   using namespace brontal::db;
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontal-sql", kUsage)) return 0;
   if (argc != 3) {
-    std::fprintf(stderr,
-                 "usage: brontal-sql PATH STATEMENT\n"
-                 "Runs one statement against the Brontal database at PATH and prints its rows.\n");
+    std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
     return 2;
   }
   try {

@@ -5,14 +5,17 @@
 
 #include "maintenance/frm_maintenance.h"
 #include "maintenance/maintenance_run.h"
+#include "maintenance/usage.h"
 #include "platform/clock.h"
 #include "platform/linux_file_operations.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
 #include "platform/sqlite_engine.h"
+#include "store/help_version.h"
 #include "store/size_store.h"
 
 int main(int argc, char** argv) {
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontald", brontal::UsageText("\n"))) return 0;
   std::string command_line;
   for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
   if (command_line.empty()) return brontal::ShowUsage(argc, argv);

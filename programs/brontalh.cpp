@@ -13,8 +13,12 @@
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
 #include "platform/sqlite_engine.h"
+#include "store/help_version.h"
 
 int main(int argc, char** argv) {
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontalh", brontal::HtmlReportUsageText("\n"))) {
+    return 0;
+  }
   std::string command_line = brontal::CommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (brontal::IsHelpRequest(command_line)) return brontal::ShowHtmlReportUsage(argc, argv);
 

@@ -2,6 +2,7 @@
 // database named in dbloc.txt, logging to brontals.log beside itself. Exit status 0 when all
 // that was sized was stored (see ScanStatus).
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/linux_filesystem.h"
@@ -11,9 +12,22 @@
 #include "platform/qt_settings.h"
 #include "platform/sqlite_engine.h"
 #include "scanner/scan_run.h"
+#include "store/help_version.h"
 #include "store/size_store.h"
 
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: brontals [uncompressed] [ignoreerr53]\n"
+    "Sizes this node's drives (BRONTAL_DRIVES replaces the list) and the nodes listed in\n"
+    "extras.txt into the database named in dbloc.txt, both beside the program, and logs the\n"
+    "run to brontals.log there. 'uncompressed' measures file lengths instead of the space\n"
+    "files occupy; 'ignoreerr53' passes over files that vanish while being measured.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (brontal::AnswerHelpOrVersion(argc, argv, "brontals", kUsage)) return 0;
   std::string command_line;
   for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
 
