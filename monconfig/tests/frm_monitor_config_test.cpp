@@ -65,6 +65,13 @@ class FrmMonitorConfigTest : public QObject {
     QCOMPARE(run.Find<QLineEdit>("txtLevels")->text(), QString("3"));
     QCOMPARE(run.Find<QLabel>("lblDefaultLevels")->text(), QString("(Default 3)"));
     QCOMPARE(run.Find<QLabel>("sb")->text(), QString("Connection OK"));
+
+    // Closing the window saves nothing.
+    auto* levels = run.Find<QLineEdit>("txtLevels");
+    levels->clear();
+    QTest::keyClicks(levels, "6");
+    run.form->close();
+    QCOMPARE(run.Node1Levels(), std::vector<std::string>{"-1"});
   }
 
   void PathThatDoesNotConnectKeepsTheDatabaseTab() {

@@ -142,6 +142,31 @@ TEST_F(MonitorConfigTest, NoSuchFileRestoresTheHeldPathOrEndsTheDialog) {
   EXPECT_TRUE(Node1Levels(first_).empty());
 }
 
+TEST_F(MonitorConfigTest, BrowseFillsTheBoxWithAnExistingFileWithoutConnecting) {
+  auto config = Started();
+  open_file.answers = {folder / "gone.mdb", first_};
+  config->Browse();
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Specified database file does not exist"});
+  EXPECT_EQ(config->database_text, "");
+  config->Browse();
+  EXPECT_EQ(config->database_text, first_);
+  open_file.FailCall(3);
+  config->Browse();  // a dialog that fails changes nothing
+  EXPECT_EQ(config->database_text, first_);
+  ASSERT_EQ(open_file.requests.size(), 3u);
+  EXPECT_EQ(open_file.requests[0].initial_name, "brontal.mdb");
+  EXPECT_EQ(open_file.requests[2].initial_name, first_);
+  EXPECT_EQ(open_file.requests[0].filter, "Access databases(*.mdb)|*.mdb");
+  EXPECT_FALSE(std::filesystem::exists(folder / "dbloc.txt"));
+  EXPECT_FALSE(config->LevelsTabEnabled());
+
+  // A browsed file is the held path that "No such file!" puts back.
+  questions.answers = {true};
+  config->database_text = "";
+  EXPECT_FALSE(config->Connect());
+  EXPECT_EQ(config->database_text, first_);
+}
+
 TEST_F(MonitorConfigTest, LeavingTheDatabaseTabRegistersTheNodeAndLevelsAreSavedWhenChanged) {
   auto config = Loaded(first_);
   EXPECT_EQ(DbLoc(), first_ + "\r\n");
