@@ -43,14 +43,17 @@ std::array<int, 4> ColumnWidths(int list_width) {
   return {2 * w, w, w, 0};
 }
 
-std::optional<std::string> SkipClause(std::string_view skip_text, const Settings& settings) {
+std::optional<std::string> SkipClause(std::string_view skip_text, const Settings& settings,
+                                      std::string_view date_field) {
+  const std::string field(date_field);
   if (skip_text == "All") return "";
   if (skip_text == "Weekly") {
     // With first-day argument 2 the week runs from Monday 1 to Sunday 7; FirstDay counts from
     // Monday 0.
-    return " and weekday(pdate,2)=" + std::to_string(LoadPurgeRules(settings).first_day + 1);
+    return " and weekday(" + field +
+           ",2)=" + std::to_string(LoadPurgeRules(settings).first_day + 1);
   }
-  if (skip_text == "Monthly") return " and day(pdate)=1";
+  if (skip_text == "Monthly") return " and day(" + field + ")=1";
   return std::nullopt;
 }
 
@@ -119,14 +122,7 @@ Sort SortAfterHeaderClick(Sort current, int clicked, std::string_view caption) {
               numeric ? SortOrder::kDescending : SortOrder::kAscending};
 }
 
-void SortRows(std::vector<Row>& rows, Sort sort) {
-  if (sort.column < 0 || sort.column > kSortDateColumn) return;
-  const auto column = static_cast<std::size_t>(sort.column);
-  std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-    return sort.order == SortOrder::kAscending ? a.cells[column] < b.cells[column]
-                                               : b.cells[column] < a.cells[column];
-  });
-}
+void SortRows(std::vector<Row>& rows, Sort sort) { SortRowsByText(rows, sort.column, sort.order); }
 
 PrintableList PrintableGraphList(const std::vector<Row>& rows) {
   PrintableList list;

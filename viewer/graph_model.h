@@ -3,6 +3,7 @@
 // toolbar's button states with their settings, and the window's caption.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -54,8 +55,10 @@ struct Row {
 // The thinning clause for a cmbSkip text: "" for "All"; for "Weekly" " and weekday(pdate,2)="
 // and Archiving/FirstDay + 1 (Monday 1 to Sunday 7; a FirstDay that is no weekday code counts
 // as Monday); " and day(pdate)=1" for "Monthly". nullopt for any other text, which the window
-// reports with kUnknownSkipMessage and then lists every period ("").
-std::optional<std::string> SkipClause(std::string_view skip_text, const Settings& settings);
+// reports with kUnknownSkipMessage and then lists every period (""). `date_field` is the field
+// the clause names in place of pdate, for statements that join tables ("disks.pdate").
+std::optional<std::string> SkipClause(std::string_view skip_text, const Settings& settings,
+                                      std::string_view date_field = "pdate");
 
 // The statement for `key` from range_start (p2) to range_end (p1), both included, thinned by
 // skip_clause, oldest first. The root ("r", in any case) sums the node rows (parent "R") per
@@ -92,6 +95,17 @@ Sort SortAfterHeaderClick(Sort current, int clicked, std::string_view caption);
 // Puts rows in the order of sort, keeping rows with equal texts as they were; a column outside
 // 0 to 3 leaves them as they are.
 void SortRows(std::vector<Row>& rows, Sort sort);
+// The same for any rows with an array of cells (the disk graph's list sorts the same way).
+template <typename CellRow>
+void SortRowsByText(std::vector<CellRow>& rows, int column, SortOrder order) {
+  if (column < 0 || column >= static_cast<int>(std::tuple_size_v<decltype(CellRow::cells)>)) {
+    return;
+  }
+  const auto at = static_cast<std::size_t>(column);
+  std::stable_sort(rows.begin(), rows.end(), [&](const CellRow& a, const CellRow& b) {
+    return order == SortOrder::kAscending ? a.cells[at] < b.cells[at] : b.cells[at] < a.cells[at];
+  });
+}
 
 // The list as PrintList takes it: Period (left), Size and Change (right), in the rows' order;
 // the hidden sort column is not printed. No icons.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -37,6 +38,21 @@ inline void AddDirRow(db::Database& database, std::string_view parent, std::stri
   dirs->SetField("pdate", pdate);
   dirs->Update();
   dirs->Close();
+}
+
+// Appends one Disks row; a missing free or size is stored as Null.
+inline void AddDiskRow(db::Database& database, std::string_view parent, std::string_view disk,
+                       std::optional<std::int64_t> free, std::optional<std::int64_t> size,
+                       DateTime pdate) {
+  auto disks = database.OpenRecordset("Disks", db::RecordsetType::kTable);
+  disks->AddNew();
+  disks->SetField("DiskParent", parent);
+  disks->SetField("Disk", disk);
+  disks->SetField("DiskFree", free ? db::Value(*free) : db::Value());
+  disks->SetField("DiskSize", size ? db::Value(*size) : db::Value());
+  disks->SetField("pdate", pdate);
+  disks->Update();
+  disks->Close();
 }
 
 // Appends one Parents row.
@@ -105,18 +121,10 @@ inline void FillViewerFixture(db::Database& database, std::string_view second_se
     periods->SetField("pdate", pdate);
     periods->Update();
     periods->Close();
-    auto disks = database.OpenRecordset("Disks", db::RecordsetType::kTable);
     for (auto [parent, dir, free_mb, total_mb] :
          {std::tuple{"R\\SERVER1", "C:", 3000, 4096}, std::tuple{"R\\SERVER2", "D:", 1000, 3072}}) {
-      disks->AddNew();
-      disks->SetField("DiskParent", named(parent));
-      disks->SetField("Disk", dir);
-      disks->SetField("DiskFree", std::int64_t{free_mb} * kMB);
-      disks->SetField("DiskSize", std::int64_t{total_mb} * kMB);
-      disks->SetField("pdate", pdate);
-      disks->Update();
+      AddDiskRow(database, named(parent), dir, free_mb * kMB, total_mb * kMB, pdate);
     }
-    disks->Close();
   }
   auto todo = database.OpenRecordset("Todo", db::RecordsetType::kTable);
   for (auto [node, levels, log] : {std::tuple{"SERVER1", -1, "C:\\tools\\scan.log"},
