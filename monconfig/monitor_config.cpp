@@ -2,6 +2,7 @@
 #include "monconfig/monitor_config.h"
 
 #include <charconv>
+#include <cstdint>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -24,7 +25,7 @@ constexpr std::string_view kOpenedText = "Database opened successfully";
 // 6 (overflow) beyond the 16 bits.
 int LevelOf(std::string_view text) {
   text = Trim(text);
-  if (text.starts_with('+')) text.remove_prefix(1);
+  if (text.starts_with('+') && !text.starts_with("+-")) text.remove_prefix(1);
   int value = 0;
   const char* end = text.data() + text.size();
   auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -32,8 +33,8 @@ int LevelOf(std::string_view text) {
       (error != std::errc() && error != std::errc::result_out_of_range)) {
     throw RunError(13, "Type mismatch");
   }
-  if (error != std::errc() || value < std::numeric_limits<short>::min() ||
-      value > std::numeric_limits<short>::max()) {
+  if (error != std::errc() || value < std::numeric_limits<std::int16_t>::min() ||
+      value > std::numeric_limits<std::int16_t>::max()) {
     throw RunError(6, "Overflow");
   }
   return value;

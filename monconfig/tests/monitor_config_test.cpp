@@ -202,7 +202,7 @@ TEST_F(MonitorConfigTest, LeavingTheDatabaseTabRegistersTheNodeAndLevelsAreSaved
 
 TEST_F(MonitorConfigTest, LevelThatIsNoSixteenBitNumberEndsTheDialogUnsaved) {
   for (auto [typed, error] : {std::pair{"abc", "Type mismatch"}, std::pair{"4.5", "Type mismatch"},
-                              std::pair{"32768", "Overflow"}}) {
+                              std::pair{"+-4", "Type mismatch"}, std::pair{"32768", "Overflow"}}) {
     messages.shown.clear();
     auto config = Loaded(first_);
     config->levels_text = typed;
