@@ -64,13 +64,14 @@ struct UsageRow {
 // compares a period with itself), in query order. For each disk the more recent period gives
 // "Free MB" and "Size MB" (whole megabytes, "#,##0", a missing value "0") and "%Full"
 // (1 - free / size, "#,##0%", with a size not larger than the free space counting as one byte
-// more than it); the older one gives "Change MB": its free space in megabytes (unrounded) less
+// more than it; a missing size or free space counts 0, so a disk with neither shows 100%); the
+// older one gives "Change MB": its free space in megabytes (unrounded, missing counts 0) less
 // the whole megabytes of "Free MB", "#,##0", so that a positive change means more space used.
 // "0" for every disk when both texts are the same.
 // Errors never throw: each is passed to `report` as "Error in fduMakeL/<step>: <description>" and
 // the build goes on where it can. A period text that cannot be read, or a statement that fails,
 // is step "sql" and gives no rows; a failure while reading rows is step "whilebegin" and keeps
-// the rows read so far.
+// the rows read so far; a failure closing the result is step "endloop".
 std::vector<UsageRow> MakeUsageL(db::Database& database, std::string_view period1_text,
                                  std::string_view period2_text, const Locale& locale,
                                  const std::function<void(const std::string& message)>& report);
@@ -85,8 +86,9 @@ struct UsageSort {
 // another column becomes the sort column, ascending for "Name" and descending for the others.
 UsageSort UsageSortAfterHeaderClick(UsageSort current, int clicked);
 // Puts rows in the order of sort, equal rows as they were. "Name" compares text without regard
-// to case; the number columns compare the numbers (read with ToCurrency), an empty change
-// counting as less than any number. A column outside 0 to 4 leaves the rows as they are.
+// to case; the number columns compare the numbers (read with ToCurrency, "%" dropped), an
+// empty cell (the change of a disk in one period only) counting as less than any number. A
+// column outside 0 to 4 leaves the rows as they are.
 void SortUsageRows(std::vector<UsageRow>& rows, UsageSort sort, const Locale& locale);
 
 // The list as PrintList takes it, printed with icons: the five columns keyed as the list keys
