@@ -2,6 +2,8 @@
 // database, registers this node in Todo and sets its directory level. Exit status 1 when it
 // ended on an error, 0 otherwise.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <exception>
 #include <string>
 
@@ -17,6 +19,21 @@
 #include "platform/qt_settings.h"
 #include "platform/sqlite_engine.h"
 #include "store/size_store.h"
+
+namespace {
+
+// The pause before a busy database is tried again (20 to 60 seconds): the window keeps painting
+// meanwhile, while clicks and keys wait, so that no other step starts during the wait.
+void PauseRepainting(int milliseconds) {
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < milliseconds) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+    QThread::msleep(50);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -39,9 +56,11 @@ int main(int argc, char** argv) {
   brontal::QtOpenFileDialog open_file;
   brontal::LinuxFileSystem file_system;
   brontal::LinuxFileOperations files;
+  brontal::SizeStoreServices store =
+      brontal::MakeSizeStoreServices(*engine, settings, clock, message_box, program_folder);
+  store.pause = PauseRepainting;
   brontal::MonitorConfig config({
-      .store =
-          brontal::MakeSizeStoreServices(*engine, settings, clock, message_box, program_folder),
+      .store = store,
       .questions = questions,
       .open_file = open_file,
       .file_system = file_system,
