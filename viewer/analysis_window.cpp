@@ -182,6 +182,8 @@ void AnalysisWindow::ShowStartupPic() {
 
 void AnalysisWindow::HideStartupPic() { lbl_loading_->parentWidget()->hide(); }
 
+void AnalysisWindow::SetLoadingText(const QString& text) { lbl_loading_->setText(text); }
+
 bool AnalysisWindow::StartupPicVisible() const {
   return lbl_loading_->parentWidget()->isVisibleTo(this);
 }

@@ -117,6 +117,8 @@ class AnalysisWindow : public QMainWindow {
   // Lays the overlay over the whole window and shows the window, the label painted at once.
   void ShowStartupPic();
   void HideStartupPic();
+  // The overlay's label ("Loading..." until set).
+  void SetLoadingText(const QString& text);
 
   // The window's size and top at start, in pixels, left at 4/5 of the screen's free width,
   // then the placement saved in the window's section.

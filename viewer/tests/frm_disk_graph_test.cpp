@@ -1,8 +1,244 @@
-#include <QtTest>
+// The disk graph window on a real database file: opening by disk key, the list and the stacked
+// areas, Spin Areas and Grid kept across a close, and the list printed as an HTML page.
+#include "viewer/frmDiskGraph/frm_disk_graph.h"
 
-class Placeholder : public QObject {
-  Q_OBJECT
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QApplication>
+#include <QAreaSeries>
+#include <QChart>
+#include <QDialog>
+#include <QLabel>
+#include <QLineSeries>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/busy_pointer.h"
+#include "platform/clipboard.h"
+#include "platform/fixed_locale.h"
+#include "platform/linux_file_operations.h"
+#include "platform/message_box.h"
+#include "platform/printing/progress_window.h"
+#include "platform/printing/recording_printer.h"
+#include "platform/printing/save_file_dialog.h"
+#include "platform/settings.h"
+#include "platform/shell.h"
+#include "platform/sqlite_engine.h"
+#include "platform/testing/private_config_home.h"
+#include "viewer/client.h"
+#include "viewer/tests/viewer_fixture.h"
+
+namespace brontal {
+namespace {
+
+using testing::kMB;
+
+// A disk graph window over the fixture, with fakes where the desktop would answer. The fixture
+// gains a 100 MB drive R\SERVER1\E: with 30 MB free: 60 MB of files in P2 (10 MB lost) and
+// 75 MB in P1, more than the drive holds besides its free space.
+struct DiskGraph {
+  DiskGraph() {
+    client.OpenSizeDatabase([] { return false; });
+    client.ReloadPeriodDates();
+  }
+
+  FrmDiskGraph& NewWindow() {
+    window = std::make_unique<FrmDiskGraph>(
+        client,
+        MainWindowLink{.newer_pick_index = [] { return 0; },
+                       .current_key = [] { return std::string("r\\server1\\c:"); },
+                       .show = [this] { shown.push_back("show"); },
+                       .find_in_tree = [this](const std::string& key) { shown.push_back(key); }},
+        PrintServices{printer, save_dialog, progress, print_state});
+    return *window;
+  }
+
+  QStringList Rows() const {
+    auto* list = window->findChild<QTreeWidget*>("l");
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QStringList cells;
+      for (int column = 0; column < 4; ++column) cells << list->topLevelItem(i)->text(column);
+      rows << cells.join("|");
+    }
+    return rows;
+  }
+
+  // The area series bottom to top.
+  QList<QAreaSeries*> Areas() const {
+    QList<QAreaSeries*> areas;
+    for (QAbstractSeries* series : window->ChartWidget()->series()) {
+      if (auto* area = qobject_cast<QAreaSeries*>(series)) areas << area;
+    }
+    return areas;
+  }
+
+  QStringList AreaNames() const {
+    QStringList names;
+    for (QAreaSeries* area : Areas()) names << area->name();
+    return names;
+  }
+
+  testing::ViewerDatabase fixture;
+  MemorySettings settings;
+  FixedLocale locale;
+  RecordingMessageBox messages;
+  RecordingBusyPointer pointer;
+  LinuxFileOperations file_operations;
+  RecordingShell shell;
+  MemoryClipboard clipboard;
+  RecordingPrinter printer;
+  ScriptedSaveFileDialog save_dialog;
+  RecordingProgressWindow progress;
+  PrintState print_state;
+  std::vector<std::string> shown;
+  Client client{{*fixture.engine, settings, fixture.clock, locale, messages, pointer,
+                 file_operations, shell, clipboard,
+                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
+  std::unique_ptr<FrmDiskGraph> window;
+
+ private:
+  // The fixture's own connection is closed, so that the client's is the one in use.
+  bool closed_ = [this] {
+    for (auto [pdate, files_mb] : {std::pair{testing::kP2, 60}, std::pair{testing::kP1, 75}}) {
+      testing::AddDiskRow(*fixture.database, "R\\SERVER1", "E:", 30 * kMB, 100 * kMB, pdate);
+      testing::AddDirRow(*fixture.database, "R\\SERVER1", "E:", files_mb * kMB, pdate);
+    }
+    fixture.database->Close();
+    fixture.database.reset();
+    settings.Set("Options", "dbFilename", fixture.path);
+    return true;
+  }();
 };
 
-QTEST_MAIN(Placeholder)
+void Trigger(QWidget& window, const char* name) {
+  QAction* action = window.findChild<QAction*>(name);
+  QVERIFY2(action != nullptr, name);
+  action->trigger();
+}
+
+}  // namespace
+
+class FrmDiskGraphTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void graphItNamesTheDriveAndListsItsPeriods() {
+    DiskGraph graph;
+    FrmDiskGraph& window = graph.NewWindow();
+    window.GraphIt("r\\server1\\c:");
+    QVERIFY(window.isVisible());
+    QVERIFY(!window.StartupPicVisible());
+    QCOMPARE(window.findChild<QLabel*>("lblLoading")->text(), QString("Loading \\\\server1\\c$"));
+    QCOMPARE(window.windowTitle(), QString("Disk Graph - \\\\server1\\c$"));
+    QCOMPARE(window.ChartWidget()->title(), QString("\\\\server1\\c$"));
+    // Oldest first; P0 holds one byte of files.
+    QCOMPARE(graph.Rows(),
+             QStringList({"22-Nov-2026 02:00|4,096|0|3,000", "29-Nov-2026 02:00|4,096|1,013|3,000",
+                          "06-Dec-2026 02:00|4,096|1,015|3,000"}));
+    QCOMPARE(window.findChild<QLabel*>("lblC1")->text(), QString("Lost space"));
+    QVERIFY(graph.messages.shown.empty());
+    QVERIFY(!graph.pointer.busy);
+
+    // A double click on the chart finds the disk usage window's disk, then shows the main window.
+    auto* chart = static_cast<QAbstractScrollArea*>(window.findChild<QWidget*>("g"));
+    QTest::mouseDClick(chart->viewport(), Qt::LeftButton);
+    QCOMPARE(graph.shown, (std::vector<std::string>{"r\\server1\\c:", "show"}));
+  }
+
+  void areasStackToTheDriveSizeAndLostSpaceNeverBelowZero() {
+    DiskGraph graph;
+    FrmDiskGraph& window = graph.NewWindow();
+    window.GraphIt("R\\SERVER1\\E:");
+    QCOMPARE(graph.Rows(),
+             QStringList({"29-Nov-2026 02:00|100|60|30", "06-Dec-2026 02:00|100|75|30"}));
+    const QList<QAreaSeries*> areas = graph.Areas();
+    QCOMPARE(graph.AreaNames(), QStringList({"Sum of file lengths", "Lost space", "Free space"}));
+    QCOMPARE(areas[0]->color(), QColor(128, 0, 128));
+    QVERIFY(areas[0]->lowerSeries() == nullptr);
+    QVERIFY(areas[1]->lowerSeries() == areas[0]->upperSeries());
+    QVERIFY(areas[2]->lowerSeries() == areas[1]->upperSeries());
+    // Two periods make three points, the third drawn as nothing.
+    QCOMPARE(window.ChartData().points.size(), std::size_t{3});
+    QCOMPARE(areas[2]->upperSeries()->points(),
+             (QList<QPointF>{{0, 100}, {1, 105}}));  // files, lost and free stacked
+    QCOMPARE(areas[1]->upperSeries()->points(), (QList<QPointF>{{0, 70}, {1, 75}}));
+  }
+
+  void spinAndGridSurviveCloseAndReopen() {
+    DiskGraph graph;
+    {
+      FrmDiskGraph& window = graph.NewWindow();
+      window.GraphIt("r\\server1\\c:");
+      const QStringList start = graph.AreaNames();
+      for (int spin = 0; spin < 3; ++spin) Trigger(window, "Spin Areas");
+      QCOMPARE(graph.AreaNames(), start);
+      QCOMPARE(window.AreaStacking(), disks::Stacking{});
+
+      // The top area, free space, goes to the bottom.
+      Trigger(window, "mnuGraphSpinAreas");
+      QCOMPARE(graph.AreaNames(), QStringList({"Free space", "Sum of file lengths", "Lost space"}));
+      Trigger(window, "Grid");
+      QVERIFY(window.GridChecked());
+      QVERIFY(window.findChild<QAction*>("mnuPopupsGgrid")->isChecked());
+      window.close();
+      QVERIFY(window.GraphKey().empty());
+    }
+    QCOMPARE(graph.settings.Get("frmDiskGraph", "SetUsed", ""), std::string("2"));
+    QCOMPARE(graph.settings.Get("frmDiskGraph", "SetLost", ""), std::string("3"));
+    QCOMPARE(graph.settings.Get("frmDiskGraph", "SetFree", ""), std::string("1"));
+    QCOMPARE(graph.settings.Get("frmDiskGraph", "Grid", ""), std::string("1"));
+
+    FrmDiskGraph& window = graph.NewWindow();
+    window.GraphIt("r\\server1\\c:");
+    QCOMPARE(graph.AreaNames(), QStringList({"Free space", "Sum of file lengths", "Lost space"}));
+    for (const char* grid : {"Grid", "mnuGraphGrid", "mnuPopupsGgrid"})
+      QVERIFY2(window.findChild<QAction*>(grid)->isChecked(), grid);
+    // The grid's menu item turns it off again, the button with it.
+    Trigger(window, "mnuGraphGrid");
+    QVERIFY(!window.findChild<QAction*>("Grid")->isChecked());
+  }
+
+  void printOfTheListWritesAnHtmlPageTitledWithTheChart() {
+    DiskGraph graph;
+    FrmDiskGraph& window = graph.NewWindow();
+    window.GraphIt("r\\server1\\c:");
+    const std::string page = graph.fixture.folder / "disk.htm";
+    graph.save_dialog.answers.push_back(page);
+    QTimer::singleShot(0, &window, [&window] {
+      auto* dialog = window.findChild<QDialog*>("frmPrint");
+      QVERIFY(dialog && dialog->isVisible());
+      QVERIFY(dialog->findChild<QAbstractButton*>("optWhat2")->isChecked());
+      QVERIFY(!dialog->findChild<QAbstractButton*>("optWhat1")->isEnabled());
+      dialog->findChild<QAbstractButton*>("optWhat0")->click();
+      dialog->findChild<QAbstractButton*>("optPrintTo1")->click();
+      dialog->findChild<QAbstractButton*>("cmdOK")->click();
+    });
+    Trigger(window, "mnuFilePrint");
+    QVERIFY(graph.messages.shown.empty());
+    std::ifstream file(page);
+    const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (const char* text : {"\\\\server1\\c$", "29-Nov-2026 02:00", "1,013", "4,096"})
+      QVERIFY2(html.find(text) != std::string::npos, text);
+    // The hidden date column is not printed.
+    QVERIFY(html.find("2026-11-29") == std::string::npos);
+    QVERIFY(graph.printer.Sent().empty());
+  }
+};
+
+}  // namespace brontal
+
+// The test's own configuration folder, made before the application reads it.
+int main(int argc, char** argv) {
+  brontal::testing::PrivateConfigHome config_home;
+  QApplication application(argc, argv);
+  brontal::FrmDiskGraphTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "frm_disk_graph_test.moc"
