@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMenu>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -146,10 +147,21 @@ class FrmDiskGraphTest : public QObject {
     QVERIFY(graph.messages.shown.empty());
     QVERIFY(!graph.pointer.busy);
 
-    // A double click on the chart finds the disk usage window's disk, then shows the main window.
+    // A click on the chart makes it the control Copy acts on; a double click finds the disk
+    // usage window's disk, then shows the main window.
+    auto* list = window.findChild<QTreeWidget*>("l");
+    list->setFocus();
+    QCOMPARE(window.FocusControl(), AnalysisWindow::FocusTarget::kList);
     auto* chart = static_cast<QAbstractScrollArea*>(window.findChild<QWidget*>("g"));
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton);
+    QCOMPARE(window.FocusControl(), AnalysisWindow::FocusTarget::kChart);
     QTest::mouseDClick(chart->viewport(), Qt::LeftButton);
     QCOMPARE(graph.shown, (std::vector<std::string>{"r\\server1\\c:", "show"}));
+    // Releasing the right button over the list opens the list's popup.
+    QTest::mouseRelease(list->viewport(), Qt::RightButton);
+    auto* popup = window.findChild<QMenu*>("mnuPopupsL");
+    QVERIFY(popup && popup->isVisible());
+    popup->close();
   }
 
   void areasStackToTheDriveSizeAndLostSpaceNeverBelowZero() {
