@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QAreaSeries>
 #include <QChart>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineSeries>
@@ -162,6 +163,17 @@ class FrmDiskGraphTest : public QObject {
     auto* popup = window.findChild<QMenu*>("mnuPopupsL");
     QVERIFY(popup && popup->isVisible());
     popup->close();
+
+    // A period text that cannot be read fails the query: unreported after a pick, shown when the
+    // skip box asks; either way the list keeps its rows.
+    auto* p1 = window.findChild<QComboBox*>("p1");
+    p1->addItem("no period");
+    p1->setCurrentIndex(p1->count() - 1);
+    QVERIFY(graph.messages.shown.empty());
+    window.findChild<QComboBox*>("cmbSkip")->setCurrentIndex(1);
+    QCOMPARE(graph.messages.shown.size(), std::size_t{1});
+    QVERIFY2(graph.messages.shown[0].ends_with(" in MakeL"), graph.messages.shown[0].c_str());
+    QCOMPARE(graph.Rows().size(), 3);
   }
 
   void areasStackToTheDriveSizeAndLostSpaceNeverBelowZero() {
