@@ -22,9 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/qt_colour_dialog.h"
 #include "report/report_builder.h"
 #include "store/dbloc.h"
 #include "store/text.h"
+#include "viewer/frmDiskGraph/frm_disk_graph.h"
+#include "viewer/frmDiskUsage/frm_disk_usage.h"
 #include "viewer/frmGraph/frm_graph.h"
 #include "viewer/frmOptions/frm_options.h"
 #include "viewer/frmPrint/frm_print.h"
@@ -142,8 +145,6 @@ QAction* FrmMain::AddAction(QMenu* menu, const char* object_name, const QString&
 void FrmMain::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
-  // The disk charts are windows of their own that this program does not have yet: their
-  // commands are shown, but cannot be chosen.
   QAction* print = AddAction(file, "mnuFilePrint", "&Print...");
   print->setEnabled(printing_.has_value());
   connect(print, &QAction::triggered, this, &FrmMain::Print);
@@ -159,7 +160,8 @@ void FrmMain::BuildMenus() {
   tools->setObjectName("mnuTools");
   connect(AddAction(tools, "mnuToolsGraph", "&Graph"), &QAction::triggered, this,
           [this] { GraphIt(current_key_); });
-  AddAction(tools, "mnuToolsChartFreeDiskSpace", "Chart &Free Disk Space")->setEnabled(false);
+  connect(AddAction(tools, "mnuToolsChartFreeDiskSpace", "Chart &Free Disk Space"),
+          &QAction::triggered, this, &FrmMain::ChartFreeDiskSpace);
   tools->addSeparator();
   connect(AddAction(tools, "mnuToolsOptions", "&Options..."), &QAction::triggered, this,
           &FrmMain::ShowOptions);
@@ -252,7 +254,8 @@ void FrmMain::BuildToolbar() {
   connect(add_button("Copy", "Copy"), &QAction::triggered, this, &FrmMain::CopyFocusedControl);
   connect(add_button("Graph", "Graph"), &QAction::triggered, this,
           [this] { GraphIt(current_key_); });
-  add_button("piedisk", "Chart Disk Space")->setEnabled(false);
+  connect(add_button("piedisk", "Chart Disk Space"), &QAction::triggered, this,
+          &FrmMain::ChartFreeDiskSpace);
 }
 
 void FrmMain::BuildBody() {
@@ -352,6 +355,7 @@ bool FrmMain::Start() {
   ShowPeriods();
   QCoreApplication::processEvents();
   splash.reset();
+  if (services.settings.Get("Options", "ShowDiskAtStartup", "") == "1") ChartFreeDiskSpace();
   return true;
 }
 
@@ -369,8 +373,10 @@ void FrmMain::ShowPeriods() {
 }
 
 void FrmMain::ShowNewDatabase() {
-  // The graph's periods and place belong to the database left behind.
+  // The analysis windows' periods and places belong to the database left behind.
   if (graph_) graph_->close();
+  if (disk_usage_) disk_usage_->close();
+  if (disk_graph_) disk_graph_->close();
   ClearView();
   Guarded("LoadPeriodDates", [this] { client_.ReloadPeriodDates(); });
   ShowPeriods();
@@ -866,18 +872,51 @@ void FrmMain::CopyFocusedControl() {
   }
 }
 
+MainWindowLink FrmMain::Link() {
+  return {
+      .newer_pick_index = [this] { return NewerPickIndex(); },
+      .current_key = [this] { return current_key_; },
+      .show =
+          [this] {
+            showNormal();
+            raise();
+            activateWindow();
+          },
+      .older_pick_index = [this] { return OlderPickIndex(); },
+      .find_in_tree = [this](const std::string& key) { FindT(key); },
+  };
+}
+
 void FrmMain::GraphIt(const std::string& key) {
   if (key.empty()) return;
-  if (!graph_) {
-    MainWindowLink link{[this] { return NewerPickIndex(); }, [this] { return current_key_; },
-                        [this] {
-                          showNormal();
-                          raise();
-                          activateWindow();
-                        }};
-    graph_ = std::make_unique<FrmGraph>(client_, std::move(link), printing_);
-  }
+  if (!graph_) graph_ = std::make_unique<FrmGraph>(client_, Link(), printing_);
   graph_->GraphIt(key);
+}
+
+void FrmMain::ChartFreeDiskSpace() {
+  if (p1_->count() == 0) return;
+  if (!disk_usage_) {
+    ColourDialog* colours = dialogs_.colours;
+    if (colours == nullptr) {
+      if (!own_colours_) own_colours_ = std::make_unique<QtColourDialog>();
+      colours = own_colours_.get();
+    }
+    disk_usage_ = std::make_unique<FrmDiskUsage>(
+        client_, Link(), *colours, [this](const std::string& key) { GraphIt(key); },
+        [this](const std::string& key) { DiskGraphIt(key); }, printing_);
+  }
+  disk_usage_->ShowWindow();
+}
+
+void FrmMain::DiskGraphIt(const std::string& key) {
+  if (key.empty()) return;
+  if (!disk_graph_) {
+    MainWindowLink link = Link();
+    // The disk graph's place is the disk selected in the disk usage window.
+    link.current_key = [this] { return disk_usage_ ? disk_usage_->SelectedKey() : std::string(); };
+    disk_graph_ = std::make_unique<FrmDiskGraph>(client_, std::move(link), printing_);
+  }
+  disk_graph_->GraphIt(key);
 }
 
 int FrmMain::NewerPickIndex() const {
@@ -885,6 +924,13 @@ int FrmMain::NewerPickIndex() const {
   const int second = p2_->currentIndex();
   if (first < 0 || second < 0) return std::max(first, second);
   return std::min(first, second);
+}
+
+int FrmMain::OlderPickIndex() const {
+  const int first = p1_->currentIndex();
+  const int second = p2_->currentIndex();
+  if (first < 0 || second < 0) return -1;
+  return std::max(first, second);
 }
 
 // ---- Splitter, layout and status ----

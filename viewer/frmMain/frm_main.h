@@ -11,6 +11,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/colour_dialog.h"
 #include "platform/datetime.h"
 #include "platform/filesystem.h"
 #include "platform/open_file_dialog.h"
@@ -33,13 +34,18 @@ class QToolBar;
 
 namespace brontal {
 
+class FrmDiskGraph;
+class FrmDiskUsage;
 class FrmGraph;
+struct MainWindowLink;
 
 // What the Options dialog asks the user through and looks at; all must outlive the window.
 struct OptionsDialogs {
   QuestionBox& questions;
   OpenFileDialog& open_file;
   FileSystem& files;
+  // Asks for the disk usage window's pie colours; the window's own Qt dialog when null.
+  ColourDialog* colours = nullptr;
 };
 
 // What printing works with; all must outlive the window.
@@ -112,9 +118,22 @@ class FrmMain : public QMainWindow, public OptionsHost {
   void GraphIt(const std::string& key);
   // The size graph window; null before the first GraphIt.
   FrmGraph* GraphWindow() const { return graph_.get(); }
+  // Tools > Chart Free Disk Space: shows the disk usage window when the pickers hold a period;
+  // nothing before. The window is made on first use and kept, one for the viewer.
+  void ChartFreeDiskSpace();
+  // The disk usage window; null before the first ChartFreeDiskSpace.
+  FrmDiskUsage* DiskUsageWindow() const { return disk_usage_.get(); }
+  // Shows the disk graph window for a disk key (its GraphIt); nothing for an empty key. Made on
+  // first use and kept like the size graph window.
+  void DiskGraphIt(const std::string& key);
+  // The disk graph window; null before the first DiskGraphIt.
+  FrmDiskGraph* DiskGraphWindow() const { return disk_graph_.get(); }
   // The index of the more recent of the two picked periods (the smaller index); -1 when neither
   // picker has a pick.
   int NewerPickIndex() const;
+  // The index of the older of the two picked periods (the larger index); -1 unless both pickers
+  // have a pick.
+  int OlderPickIndex() const;
 
   // Moves the splitter's left edge to `twips` when SplitterAccepts it; returns whether it moved.
   bool SetSplitterLeft(int twips);
@@ -217,6 +236,8 @@ class FrmMain : public QMainWindow, public OptionsHost {
   void ShowKeyInStatus(const std::string& key);
   // Runs a database step, showing a failure as "<description> in <operation>".
   void Guarded(const char* operation, const std::function<void()>& step);
+  // What the analysis windows ask of this window.
+  MainWindowLink Link();
 
   Client& client_;
   std::string program_folder_;
@@ -248,7 +269,11 @@ class FrmMain : public QMainWindow, public OptionsHost {
   bool shut_down_ = false;
   int busy_depth_ = 0;
   std::unordered_map<std::string, QTreeWidgetItem*> tree_items_;  // by key
+  // The colour dialog of the Options dialogs, or this window's own.
+  std::unique_ptr<ColourDialog> own_colours_;
   std::unique_ptr<FrmGraph> graph_;
+  std::unique_ptr<FrmDiskUsage> disk_usage_;
+  std::unique_ptr<FrmDiskGraph> disk_graph_;
 };
 
 }  // namespace brontal

@@ -1,7 +1,7 @@
 // The main window on a real database file: start-up, tree and list, navigation, periods, copy,
 // popups, splitter, placement, another database chosen in Options, a purge that leaves nothing,
-// names that differ only in case, a database on a share; the splash, the About box, the
-// single-instance rule and the viewer's exit status.
+// names that differ only in case, a database on a share, the disk usage window; the splash, the
+// About box, the single-instance rule and the viewer's exit status.
 #include "viewer/frmMain/frm_main.h"
 
 #include <QAction>
@@ -30,6 +30,7 @@
 
 #include "platform/busy_pointer.h"
 #include "platform/clipboard.h"
+#include "platform/colour_dialog.h"
 #include "platform/fixed_locale.h"
 #include "platform/linux_file_operations.h"
 #include "platform/linux_filesystem.h"
@@ -45,6 +46,8 @@
 #include "report/report_builder.h"
 #include "store/schema.h"
 #include "viewer/client.h"
+#include "viewer/frmDiskGraph/frm_disk_graph.h"
+#include "viewer/frmDiskUsage/frm_disk_usage.h"
 #include "viewer/frmGraph/frm_graph.h"
 #include "viewer/frmOptions/frm_options.h"
 #include "viewer/frm_about.h"
@@ -79,7 +82,7 @@ struct Viewer {
   // A fresh window over the same settings and database, as when the viewer starts again.
   FrmMain& NewWindow() {
     window = std::make_unique<FrmMain>(
-        client, OptionsDialogs{questions, open_file, file_system}, folder.path().string(),
+        client, OptionsDialogs{questions, open_file, file_system, &colours}, folder.path().string(),
         PrintServices{printer, save_dialog, progress, print_state,
                       [this] { return printer.Sent().empty() ? std::string() : pdf_file; }});
     return *window;
@@ -107,6 +110,7 @@ struct Viewer {
   MemoryClipboard clipboard;
   ScriptedQuestionBox questions;
   ScriptedOpenFileDialog open_file;
+  ScriptedColourDialog colours;
   LinuxFileSystem file_system{unc_root};
   RecordingPrinter printer;
   ScriptedSaveFileDialog save_dialog;
@@ -943,15 +947,38 @@ class FrmMainTest : public QObject {
     QVERIFY(viewer.messages.shown.empty());
   }
 
-  void laterWindowsArePresentButDisabled() {
+  void diskEntriesOpenTheDiskUsageWindowOnceThereArePeriods() {
     Viewer viewer;
     FrmMain& window = viewer.NewWindow();
     QVERIFY(viewer.Find<QAction>("mnuFilePrint")->isEnabled());
     QVERIFY(viewer.Find<QAction>("Print")->isEnabled());
-    for (const char* name : {"mnuToolsChartFreeDiskSpace", "piedisk"}) {
-      QAction* action = viewer.Find<QAction>(name);
-      QVERIFY2(action && !action->isEnabled(), name);
-    }
+    // Before start-up the pickers hold no period, and there is nothing to chart.
+    viewer.Find<QAction>("piedisk")->trigger();
+    QVERIFY(window.DiskUsageWindow() == nullptr);
+    QVERIFY(window.Start());
+    QVERIFY(window.DiskUsageWindow() == nullptr);
+    viewer.Find<QAction>("piedisk")->trigger();
+    FrmDiskUsage* disks = window.DiskUsageWindow();
+    QVERIFY(disks && disks->isVisible());
+    QCOMPARE(disks->Rows().size(), std::size_t{2});
+    QCOMPARE(disks->findChild<QComboBox*>("p1")->currentText(),
+             viewer.Find<QComboBox>("p1")->currentText());
+    QCOMPARE(disks->findChild<QComboBox*>("p2")->currentText(),
+             viewer.Find<QComboBox>("p2")->currentText());
+    viewer.Find<QAction>("mnuToolsChartFreeDiskSpace")->trigger();
+    QCOMPARE(window.DiskUsageWindow(), disks);
+
+    // A disk drilled down into is selected in the tree; its size graph opens in the graph window.
+    auto* disk_list = disks->findChild<QTreeWidget*>("l");
+    disk_list->setCurrentItem(disk_list->findItems("SERVER1\\C:", Qt::MatchExactly).front());
+    disks->findChild<QAction*>("mnuPopupsLDrillDown")->trigger();
+    QCOMPARE(window.ListedKey(), std::string("r\\server1\\c:"));
+    disks->findChild<QAction*>("mnuToolsGraph")->trigger();
+    QVERIFY(window.GraphWindow() && window.GraphWindow()->isVisible());
+    QCOMPARE(window.GraphWindow()->windowTitle(), QString("Graph - \\\\server1\\c$"));
+    disks->findChild<QAction*>("mnuToolsDiskGraph")->trigger();
+    QVERIFY(window.DiskGraphWindow() && window.DiskGraphWindow()->isVisible());
+
     QCOMPARE(viewer.Find<QAction>("up1lvl")->toolTip(), QString("Up One Level"));
     QCOMPARE(viewer.Find<QAction>("piedisk")->toolTip(), QString("Chart Disk Space"));
     for (QAction* menu : window.menuBar()->actions()) {
@@ -963,6 +990,19 @@ class FrmMainTest : public QObject {
     viewer.Find<QAction>("mnuHelpMailto")->trigger();
     QCOMPARE(viewer.shell.requests.size(), std::size_t{2});
     QVERIFY(viewer.shell.requests[1].starts_with("url mailto:"));
+  }
+
+  void showDiskAtStartupOpensTheDiskWindowAndAnotherDatabaseClosesIt() {
+    Viewer viewer;
+    viewer.settings.Set("Options", "ShowDiskAtStartup", "1");
+    FrmMain& window = viewer.NewWindow();
+    QVERIFY(window.Start());
+    FrmDiskUsage* disks = window.DiskUsageWindow();
+    QVERIFY(disks && disks->isVisible());
+    QCOMPARE(disks->Rows().size(), std::size_t{2});
+    window.ShowNewDatabase();
+    QVERIFY(!disks->isVisible() && !disks->IsLoaded());
+    QVERIFY(viewer.messages.shown.empty());
   }
 
   void splashAndAboutBox() {

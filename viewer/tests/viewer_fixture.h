@@ -1,9 +1,11 @@
 // A small size database as the scanner leaves it, for the viewer's tests: two servers, three
 // periods, Dirs with their Parents rows, Disks, and Todo rows with log files; names that differ
-// only in case on request.
+// only in case on request. A Client over it, with fakes where the desktop would answer.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,12 +14,20 @@
 #include <utility>
 #include <vector>
 
+#include "platform/busy_pointer.h"
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/database.h"
+#include "platform/fixed_locale.h"
+#include "platform/linux_file_operations.h"
+#include "platform/message_box.h"
+#include "platform/settings.h"
+#include "platform/shell.h"
 #include "platform/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"
 #include "store/text.h"
+#include "viewer/client.h"
 
 namespace brontal::testing {
 
@@ -182,6 +192,32 @@ struct ViewerDatabase {
   TempFolder folder;
   std::string path = folder / "brontal.mdb";
   std::unique_ptr<db::Database> database;
+};
+
+// The fixture's file opened by a Client, as a window of the viewer finds it, with the periods
+// loaded. `extend` adds to the fixture first; then the fixture's own connection is closed, so
+// that the client's is the one in use.
+struct ClientOnFixture {
+  explicit ClientOnFixture(const std::function<void(db::Database&)>& extend = nullptr) {
+    if (extend) extend(*fixture.database);
+    fixture.database->Close();
+    fixture.database.reset();
+    settings.Set("Options", "dbFilename", fixture.path);
+    client.OpenSizeDatabase([] { return false; });
+    client.ReloadPeriodDates();
+  }
+
+  ViewerDatabase fixture;
+  MemorySettings settings;
+  FixedLocale locale;
+  RecordingMessageBox messages;
+  RecordingBusyPointer pointer;
+  LinuxFileOperations file_operations;
+  RecordingShell shell;
+  MemoryClipboard clipboard;
+  Client client{{*fixture.engine, settings, fixture.clock, locale, messages, pointer,
+                 file_operations, shell, clipboard,
+                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
 };
 
 }  // namespace brontal::testing
