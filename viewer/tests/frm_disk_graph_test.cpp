@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
@@ -145,6 +146,12 @@ class FrmDiskGraphTest : public QObject {
              QStringList({"22-Nov-2026 02:00|4,096|0|3,000", "29-Nov-2026 02:00|4,096|1,013|3,000",
                           "06-Dec-2026 02:00|4,096|1,015|3,000"}));
     QCOMPARE(window.findChild<QLabel*>("lblC1")->text(), QString("Lost space"));
+    // "Dir Size" sorts descending first; "Period" then sorts by the hidden date, oldest first.
+    QHeaderView* header = window.findChild<QTreeWidget*>("l")->header();
+    emit header->sectionClicked(disks::kDirSizeColumn);
+    QCOMPARE(graph.Rows().first(), QString("06-Dec-2026 02:00|4,096|1,015|3,000"));
+    emit header->sectionClicked(disks::kPeriodColumn);
+    QCOMPARE(graph.Rows().first(), QString("22-Nov-2026 02:00|4,096|0|3,000"));
     QVERIFY(graph.messages.shown.empty());
     QVERIFY(!graph.pointer.busy);
 
