@@ -17,24 +17,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
-#include "platform/busy_pointer.h"
-#include "platform/clipboard.h"
-#include "platform/fixed_locale.h"
-#include "platform/linux_file_operations.h"
-#include "platform/message_box.h"
 #include "platform/printing/progress_window.h"
 #include "platform/printing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
-#include "platform/settings.h"
-#include "platform/shell.h"
-#include "platform/sqlite_engine.h"
 #include "platform/testing/private_config_home.h"
-#include "viewer/client.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
@@ -45,11 +35,15 @@ using testing::kMB;
 // A disk graph window over the fixture, with fakes where the desktop would answer. The fixture
 // gains a 100 MB drive R\SERVER1\E: with 30 MB free: 60 MB of files in P2 (10 MB lost) and
 // 75 MB in P1, more than the drive holds besides its free space.
-struct DiskGraph {
-  DiskGraph() {
-    client.OpenSizeDatabase([] { return false; });
-    client.ReloadPeriodDates();
-  }
+struct DiskGraph : testing::ClientOnFixture {
+  DiskGraph()
+      : ClientOnFixture([](db::Database& database) {
+          for (auto [pdate, files_mb] :
+               {std::pair{testing::kP2, 60}, std::pair{testing::kP1, 75}}) {
+            testing::AddDiskRow(database, "R\\SERVER1", "E:", 30 * kMB, 100 * kMB, pdate);
+            testing::AddDirRow(database, "R\\SERVER1", "E:", files_mb * kMB, pdate);
+          }
+        }) {}
 
   FrmDiskGraph& NewWindow() {
     window = std::make_unique<FrmDiskGraph>(
@@ -88,36 +82,12 @@ struct DiskGraph {
     return names;
   }
 
-  testing::ViewerDatabase fixture;
-  MemorySettings settings;
-  FixedLocale locale;
-  RecordingMessageBox messages;
-  RecordingBusyPointer pointer;
-  LinuxFileOperations file_operations;
-  RecordingShell shell;
-  MemoryClipboard clipboard;
   RecordingPrinter printer;
   ScriptedSaveFileDialog save_dialog;
   RecordingProgressWindow progress;
   PrintState print_state;
   std::vector<std::string> shown;
-  Client client{{*fixture.engine, settings, fixture.clock, locale, messages, pointer,
-                 file_operations, shell, clipboard,
-                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
   std::unique_ptr<FrmDiskGraph> window;
-
- private:
-  // The fixture's own connection is closed, so that the client's is the one in use.
-  bool closed_ = [this] {
-    for (auto [pdate, files_mb] : {std::pair{testing::kP2, 60}, std::pair{testing::kP1, 75}}) {
-      testing::AddDiskRow(*fixture.database, "R\\SERVER1", "E:", 30 * kMB, 100 * kMB, pdate);
-      testing::AddDirRow(*fixture.database, "R\\SERVER1", "E:", files_mb * kMB, pdate);
-    }
-    fixture.database->Close();
-    fixture.database.reset();
-    settings.Set("Options", "dbFilename", fixture.path);
-    return true;
-  }();
 };
 
 void Trigger(QWidget& window, const char* name) {
