@@ -5,12 +5,15 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
@@ -167,6 +170,13 @@ void AnalysisWindow::SetLegend(QWidget* legend) {
   setCentralWidget(frame);
 }
 
+void AnalysisWindow::SetListPopup(QMenu* popup) {
+  list_popup_ = popup;
+  l_->viewport()->installEventFilter(this);
+  connect(l_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { list_popup_->popup(l_->viewport()->mapToGlobal(at)); });
+}
+
 // ---- Overlay ----
 
 void AnalysisWindow::ShowStartupPic() {
@@ -285,6 +295,20 @@ bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == p1_) focus_control_ = FocusTarget::kPeriod1;
     if (watched == p2_) focus_control_ = FocusTarget::kPeriod2;
     if (watched == cmb_skip_) focus_control_ = FocusTarget::kSkip;
+  }
+  if (list_popup_ != nullptr && watched == l_->viewport()) {
+    // The mouse's context menu request comes with the press; the release opens the popup.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+      return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::RightButton) {
+        list_popup_->popup(mouse->globalPosition().toPoint());
+        return true;
+      }
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }

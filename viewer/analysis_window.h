@@ -19,6 +19,7 @@ class QActionGroup;
 class QComboBox;
 class QImage;
 class QLabel;
+class QMenu;
 class QSplitter;
 class QToolBar;
 class QTreeWidget;
@@ -113,6 +114,9 @@ class AnalysisWindow : public QMainWindow {
   void FillPickers(SecondPick second = SecondPick::kOldestPeriod);
   // Puts `legend` below the list (and the chart), across the window.
   void SetLegend(QWidget* legend);
+  // Opens `popup` at the pointer when the right button is released over the list, and at once
+  // for the keyboard's menu key.
+  void SetListPopup(QMenu* popup);
 
   // Lays the overlay over the whole window and shows the window, the label painted at once.
   void ShowStartupPic();
@@ -170,6 +174,7 @@ class AnalysisWindow : public QMainWindow {
   void PlaceAt(const QRect& start);
 
   QLabel* lbl_loading_ = nullptr;
+  QMenu* list_popup_ = nullptr;
   FocusTarget focus_control_ = FocusTarget::kChart;
 };
 

@@ -62,8 +62,7 @@ FrmDiskUsage::FrmDiskUsage(Client& client, MainWindowLink main_window, ColourDia
   l_->setIconSize(QSize(kIconPixels, kIconPixels));
   connect(l_->header(), &QHeaderView::sectionClicked, this, &FrmDiskUsage::HeaderClick);
   connect(l_, &QTreeWidget::itemDoubleClicked, this, &FrmDiskUsage::DrillDown);
-  connect(l_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { popup_l_->popup(l_->viewport()->mapToGlobal(at)); });
+  SetListPopup(popup_l_);
 }
 
 FrmDiskUsage::~FrmDiskUsage() = default;

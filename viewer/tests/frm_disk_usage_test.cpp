@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -196,6 +197,13 @@ class FrmDiskUsageTest : public QObject {
     window.ShowWindow();
     usage.Select("SERVER1\\E:");
     QCOMPARE(window.SelectedKey(), std::string("r\\server1\\e:"));
+    // Releasing the right button over the list opens its popup, Drill down the default entry.
+    auto* list = window.findChild<QTreeWidget*>("l");
+    QTest::mouseRelease(list->viewport(), Qt::RightButton);
+    auto* popup = window.findChild<QMenu*>("mnuPopupsL");
+    QVERIFY(popup && popup->isVisible());
+    QCOMPARE(popup->defaultAction()->objectName(), QString("mnuPopupsLDrillDown"));
+    popup->close();
     Trigger(window, "mnuPopupsLDrillDown");
     QCOMPARE(usage.found_in_tree, std::vector<std::string>{"r\\server1\\e:"});
     QCOMPARE(usage.main_window_shown, 1);
