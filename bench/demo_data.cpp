@@ -1,11 +1,15 @@
-// brontal-demo: a believable history of daily scans of a few Windows servers, for trying the
-// viewer out and for measuring it. Every run is written as brontals writes it, through SizeStore.
+// brontal-demo: a believable history of daily scans of a few Linux servers and a Windows file
+// server, for trying the viewer out and for measuring it. Every run is written as brontals writes
+// it, through SizeStore.
 //
 //   brontal-demo DATABASE [--nodes N] [--dirs N] [--days N] [--seed S] [--end YYYY-MM-DD] [--fast]
 //
 // The servers take turns at five roles (file, mail, web, build and backup server), each with
-// its own folders and depth. Sizes grow steadily, log folders fill up during the week and are
-// cleaned out on Sundays, one build server's D: fills up, a project appears halfway through and
+// its own folders and depth. The Linux nodes' drives are their mount points ("/", "/home",
+// "/var", "/srv"); the first file server runs Windows and is sized through the extras.txt of
+// backup01, so it is stored as the scanner stores an extra node: its name in lower case, its
+// shares D: and E:, no Disks rows. Sizes grow steadily, log folders fill up during the week and
+// are cleaned out on Sundays, build01's /srv fills up, a project appears halfway through and
 // an old folder vanishes. The same seed gives the same database. --fast writes the same rows
 // through one open connection in a transaction a month, for databases too large to write a run
 // at a time.
@@ -47,8 +51,10 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr int kNever = std::numeric_limits<int>::max();
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr double kGiB = 1024.0 * kMiB;
-// Where the scanner lives on every server; the viewer opens its log through Todo.
-constexpr std::string_view kLogFile = "C:\\Program Files\\Brontal\\brontals.log";
+// Where the scanner logs on every Linux node: beside itself in the program folder the package
+// installs. The viewer opens the log through Todo; the Windows file server's row names the log of
+// the node that sizes it.
+constexpr std::string_view kLogFile = "/opt/brontal/bin/brontals.log";
 
 constexpr std::string_view kUsage =
     "usage: brontal-demo DATABASE [--nodes N] [--dirs N] [--days N] [--seed S]\n"
@@ -200,10 +206,14 @@ struct DaySizes {
 // (its level) and one further, where whole subtrees are summed up.
 class NodeModel {
  public:
-  NodeModel(std::string name, int level) : name_(std::move(name)), level_(level) {}
+  // sized_by: the index of the node whose scanner sizes this one; its own index but for a node
+  // named in another node's extras.txt.
+  NodeModel(std::string name, int level, int sized_by)
+      : name_(std::move(name)), level_(level), sized_by_(sized_by) {}
 
   const std::string& name() const { return name_; }
   int level() const { return level_; }
+  int sized_by() const { return sized_by_; }
   // The Dirs rows of a day on which everything exists, the node row included.
   int rows() const { return rows_; }
   const std::vector<int>& drives() const { return drives_; }
@@ -211,7 +221,8 @@ class NodeModel {
   Files& files(int index) { return dirs_[index].files; }
   int size() const { return static_cast<int>(dirs_.size()); }
 
-  // Adds a drive ("C:") whose root holds `files`; returns its index.
+  // Adds a drive (a mount point such as "/home", or "D:" of a Windows share) whose root holds
+  // `files`; returns its index.
   int Drive(std::string letter, Files files, std::uint64_t noise_key) {
     drives_.push_back(Add(-1, std::move(letter), files, noise_key));
     return drives_.back();
@@ -232,7 +243,8 @@ class NodeModel {
     return static_cast<int>(dirs_.size()) - 1;
   }
 
-  // Puts every directory's children into the order NTFS lists them: by name, case ignored.
+  // Puts every directory's children in order by name, case ignored, as NTFS lists them; a Linux
+  // listing has an order of its own, and any order stores the same rows.
   void Finish() {
     for (ModelDir& dir : dirs_) {
       std::sort(dir.children.begin(), dir.children.end(),
@@ -262,8 +274,8 @@ class NodeModel {
   }
 
   // The entries of one run as the sizing engine lists them, from names(n + 1) on: for each
-  // drive its own entry ("C:"), then for every directory it expands (the drive, and each
-  // directory down to the node's level) its own files ("C:\Windows\.") and its
+  // drive its own entry ("/var"), then for every directory it expands (the drive, and each
+  // directory down to the node's level) its own files ("/var\log\.") and its
   // subdirectories together, and after them the expansion of each subdirectory in turn.
   // Returns the node total, the sum of the drives.
   std::int64_t Entries(const DaySizes& sizes, std::vector<std::string>& names,
@@ -335,6 +347,7 @@ class NodeModel {
 
   std::string name_;
   int level_;
+  int sized_by_;
   std::vector<ModelDir> dirs_;
   std::vector<int> drives_;
   int rows_ = 1;  // the node row
@@ -349,6 +362,8 @@ constexpr std::string_view kDepartments[] = {"Facilities", "Finance",   "HR",   
                                              "Legal",      "Marketing", "Purchasing", "Sales"};
 constexpr std::string_view kSites[] = {"intranet", "helpdesk", "shop", "wiki",
                                        "status",   "portal",   "docs", "api"};
+constexpr std::string_view kMailDomains[] = {"example.com", "example.net", "example.org",
+                                             "shop.example.com"};
 constexpr std::string_view kRepositories[] = {
     "billing",   "inventory",    "payroll",       "webshop",   "mobile-app",
     "reporting", "auth-service", "data-pipeline", "installer", "customer-portal"};
@@ -369,36 +384,73 @@ std::string Numbered(std::string_view stem, int number, int width) {
          std::string(std::max<int>(0, width - static_cast<int>(digits.size())), '0') + digits;
 }
 
-// What a server of any role has on C:, with the programs of its role.
-void AddSystemDrive(NodeModel& m, Dice& dice, std::initializer_list<std::string_view> programs) {
-  int c = m.Drive("C:", Patched(dice.Between(3.5, 6) * kGiB), dice.Key());  // pagefile.sys
-  int windows = m.Add(c, "Windows", Patched(dice.Between(0.2, 0.4) * kGiB), dice.Key());
-  m.Add(windows, "System32", Patched(dice.Between(2.8, 3.6) * kGiB), dice.Key());
-  m.Add(windows, "SysWOW64", Patched(dice.Between(0.9, 1.3) * kGiB), dice.Key());
-  m.Add(windows, "WinSxS", Patched(dice.Between(6, 9) * kGiB), dice.Key());
-  m.Add(windows, "Installer", Patched(dice.Between(1, 2.5) * kGiB), dice.Key());
-  m.Add(windows, "SoftwareDistribution", Patched(dice.Between(0.5, 1.5) * kGiB), dice.Key());
-  m.Add(windows, "Logs", Steady(dice.Between(80, 300) * kMiB, 0.3), dice.Key());
-  m.Add(windows, "Temp", WeeklyLog(dice.Between(10, 40) * kMiB, dice.Between(5, 30) * kMiB),
-        dice.Key());
-  int program_files = m.Add(c, "Program Files", Patched(0), dice.Key());
-  m.Add(program_files, "Brontal", Patched(dice.Between(3, 5) * kMiB), dice.Key());
-  m.Add(program_files, "Common Files", Patched(dice.Between(100, 300) * kMiB), dice.Key());
-  m.Add(program_files, "Windows Defender", Patched(dice.Between(20, 60) * kMiB), dice.Key());
+// A directory below parent, or, when parent is -1, a drive of its own mounted at "/" + name:
+// the scanner walks every local disk file system as a drive and leaves mount points out of the
+// file system above them.
+int AddMounted(NodeModel& m, int parent, std::string_view name, Files files,
+               std::uint64_t noise_key) {
+  if (parent < 0) return m.Drive("/" + std::string(name), files, noise_key);
+  return m.Add(parent, std::string(name), files, noise_key);
+}
+
+// What "/" holds on every Linux node: a swap file, the system, and under /opt the scanner's
+// program folder, where it logs, beside the programs of the node's role. /var, /home and /srv
+// are added by the roles, on "/" or as drives of their own.
+int AddRootDrive(NodeModel& m, Dice& dice, std::initializer_list<std::string_view> programs) {
+  int root = m.Drive("/", Patched(dice.Between(1, 4) * kGiB), dice.Key());
+  m.Add(root, "boot", Patched(dice.Between(150, 400) * kMiB), dice.Key());
+  m.Add(root, "etc", Patched(dice.Between(5, 20) * kMiB), dice.Key());
+  int opt = m.Add(root, "opt", Patched(0), dice.Key());
+  int brontal = m.Add(opt, "brontal", Patched(0), dice.Key());
+  m.Add(brontal, "bin", Steady(dice.Between(20, 40) * kMiB, 0.1), dice.Key());
   for (std::string_view program : programs) {
-    m.Add(program_files, std::string(program), Patched(dice.Spread(0.2, 6) * kGiB), dice.Key());
+    m.Add(opt, std::string(program), Patched(dice.Spread(0.2, 4) * kGiB), dice.Key());
   }
-  int x86 = m.Add(c, "Program Files (x86)", Patched(0), dice.Key());
-  m.Add(x86, "Common Files", Patched(dice.Between(50, 200) * kMiB), dice.Key());
-  m.Add(x86, "Microsoft", Patched(dice.Between(200, 600) * kMiB), dice.Key());
-  int program_data = m.Add(c, "ProgramData", Patched(dice.Between(5, 20) * kMiB), dice.Key());
-  m.Add(program_data, "Microsoft", Steady(dice.Between(0.3, 1.2) * kGiB, 0.1), dice.Key());
-  m.Add(program_data, "Package Cache", Patched(dice.Between(0.5, 2) * kGiB), dice.Key());
-  int users = m.Add(c, "Users", Patched(0), dice.Key());
-  m.Add(users, "Administrator", Steady(dice.Between(0.2, 1.5) * kGiB, 0.2), dice.Key());
-  m.Add(users, "Default", Patched(dice.Between(2, 5) * kMiB), dice.Key());
-  m.Add(users, "Public", Patched(dice.Between(1, 3) * kMiB), dice.Key());
-  m.Add(c, "PerfLogs", Patched(0), dice.Key());
+  m.Add(root, "root", Steady(dice.Between(5, 200) * kMiB, 0.2), dice.Key());
+  m.Add(root, "tmp", WeeklyLog(dice.Between(1, 20) * kMiB, dice.Between(5, 30) * kMiB), dice.Key());
+  int usr = m.Add(root, "usr", Patched(0), dice.Key());
+  m.Add(usr, "bin", Patched(dice.Between(0.3, 0.8) * kGiB), dice.Key());
+  m.Add(usr, "include", Patched(dice.Between(50, 300) * kMiB), dice.Key());
+  m.Add(usr, "lib", Patched(dice.Between(1.5, 4) * kGiB), dice.Key());
+  m.Add(usr, "local", Patched(dice.Between(0.1, 50) * kMiB), dice.Key());
+  m.Add(usr, "sbin", Patched(dice.Between(20, 60) * kMiB), dice.Key());
+  m.Add(usr, "share", Patched(dice.Between(0.5, 1.5) * kGiB), dice.Key());
+  m.Add(usr, "src", Patched(dice.Between(50, 300) * kMiB), dice.Key());
+  return root;
+}
+
+// The folders of /var that the roles add to.
+struct VarDirs {
+  int var, cache, lib, log, spool;
+};
+
+// /var below root, or a drive of its own when root is -1: package caches and state, and the
+// system's logs, which logrotate empties on Sunday nights.
+VarDirs AddVar(NodeModel& m, Dice& dice, int root) {
+  VarDirs v{};
+  v.var = AddMounted(m, root, "var", Patched(0), dice.Key());
+  m.Add(v.var, "backups", Patched(dice.Between(1, 10) * kMiB), dice.Key());
+  v.cache = m.Add(v.var, "cache", Patched(dice.Between(1, 5) * kMiB), dice.Key());
+  m.Add(v.cache, "apt", WeeklyLog(dice.Between(50, 200) * kMiB, dice.Between(5, 40) * kMiB),
+        dice.Key());
+  v.lib = m.Add(v.var, "lib", Patched(0), dice.Key());
+  m.Add(v.lib, "apt", Patched(dice.Between(40, 120) * kMiB), dice.Key());
+  m.Add(v.lib, "dpkg", Patched(dice.Between(20, 60) * kMiB), dice.Key());
+  v.log = m.Add(v.var, "log", WeeklyLog(dice.Between(5, 20) * kMiB, dice.Between(1, 10) * kMiB),
+                dice.Key());
+  m.Add(v.log, "apt", Steady(dice.Between(1, 5) * kMiB, 0.5), dice.Key());
+  m.Add(v.log, "journal", Steady(dice.Between(0.2, 1) * kGiB, 0.3), dice.Key());
+  v.spool = m.Add(v.var, "spool", Patched(0), dice.Key());
+  m.Add(v.spool, "cron", Patched(dice.Between(0.01, 0.1) * kMiB), dice.Key());
+  m.Add(v.var, "tmp", WeeklyLog(dice.Between(1, 10) * kMiB, dice.Between(1, 5) * kMiB), dice.Key());
+  return v;
+}
+
+// /home below root, or a drive of its own when root is -1, with the administrator's home.
+int AddHome(NodeModel& m, Dice& dice, int root) {
+  int home = AddMounted(m, root, "home", Patched(0), dice.Key());
+  m.Add(home, "admin", Steady(dice.Spread(10, 500) * kMiB, 0.2), dice.Key());
+  return home;
 }
 
 // Home folders, some of them of people who join or leave during the history.
@@ -434,11 +486,25 @@ void AddProject(NodeModel& m, Dice& dice, int projects, const std::string& name,
   }
 }
 
-// A file server: shares of projects and departments and the users' home folders.
-void BuildFileServer(NodeModel& m, Dice& dice, int budget, int days, int end_year) {
-  AddSystemDrive(m, dice, {"Microsoft Office"});
-  int d = m.Drive("D:", Patched(0), dice.Key());
-  int shares = m.Add(d, "Shares", Patched(0), dice.Key());
+// A file server: shares of projects and departments, an archive and the users' home folders.
+// The Windows one, which a Linux node sizes through its extras.txt, holds them on D: and E:
+// (the administrative shares D$ and E$); a Linux one shares /srv through Samba and keeps the
+// homes on /home.
+void BuildFileServer(NodeModel& m, Dice& dice, int budget, int days, int end_year, bool windows) {
+  int shares, users, archive;
+  if (windows) {
+    int d = m.Drive("D:", Patched(0), dice.Key());
+    shares = m.Add(d, "Shares", Patched(0), dice.Key());
+    users = m.Add(d, "Users", Patched(0), dice.Key());
+    archive = m.Add(m.Drive("E:", Patched(0), dice.Key()), "Archive", Patched(0), dice.Key());
+  } else {
+    int root = AddRootDrive(m, dice, {});
+    m.Add(AddVar(m, dice, root).lib, "samba", Steady(dice.Between(5, 50) * kMiB, 0.2), dice.Key());
+    users = AddHome(m, dice, -1);
+    int srv = m.Drive("/srv", Patched(0), dice.Key());
+    shares = m.Add(srv, "samba", Patched(0), dice.Key());
+    archive = m.Add(srv, "archive", Patched(0), dice.Key());
+  }
   int departments = m.Add(shares, "Departments", Patched(0), dice.Key());
   for (std::string_view name : kDepartments) {
     int department = m.Add(departments, std::string(name), Patched(0), dice.Key());
@@ -453,9 +519,6 @@ void BuildFileServer(NodeModel& m, Dice& dice, int budget, int days, int end_yea
   m.Add(temp, "OldScans", old_scans, dice.Key());
   int projects = m.Add(shares, "Projects", Patched(0), dice.Key());
   AddProject(m, dice, projects, "Phoenix", days / 2);  // starts halfway through
-  int users = m.Add(d, "Users", Patched(0), dice.Key());
-  int e = m.Drive("E:", Patched(0), dice.Key());
-  int archive = m.Add(e, "Archive", Patched(0), dice.Key());
   for (int year = end_year - 8; year < end_year; ++year) {
     int folder = m.Add(archive, std::to_string(year), Patched(0), dice.Key());
     for (std::string_view quarter : {"Q1", "Q2", "Q3", "Q4"}) {
@@ -472,66 +535,75 @@ void BuildFileServer(NodeModel& m, Dice& dice, int budget, int days, int end_yea
   }
 }
 
-// A mail server: mailbox databases, their transaction logs, truncated by the weekly full
-// backup, and archived mailboxes.
+// A mail server (Postfix and Dovecot): a folder of mailboxes for each domain on /var, the queue
+// and the mail log, which fill during the week and are emptied on Sunday nights, and mail
+// restored from a backup that is cleared away a third of the way through.
 void BuildMailServer(NodeModel& m, Dice& dice, int budget, int days) {
-  AddSystemDrive(m, dice, {"Microsoft"});
-  int d = m.Drive("D:", Patched(0), dice.Key());
-  int exchange = m.Add(d, "Exchange", Patched(0), dice.Key());
-  int mdbdata = m.Add(exchange, "MDBDATA", Patched(0), dice.Key());
-  int logs = m.Add(exchange, "Logs", Patched(0), dice.Key());
-  m.Add(exchange, "Queue", WeeklyLog(dice.Between(50, 200) * kMiB, dice.Between(10, 50) * kMiB),
+  AddHome(m, dice, AddRootDrive(m, dice, {}));
+  VarDirs var = AddVar(m, dice, -1);
+  m.Add(var.lib, "dovecot", Steady(dice.Between(0.5, 2) * kGiB, 0.2), dice.Key());
+  m.Add(var.log, "mail", WeeklyLog(dice.Between(10, 50) * kMiB, dice.Between(50, 300) * kMiB),
         dice.Key());
-  Files recovery = Steady(dice.Between(20, 60) * kGiB, 0);
-  recovery.gone = days / 3;
-  m.Add(mdbdata, "Recovery", recovery, dice.Key());
-  int archive = m.Add(d, "Archive", Patched(0), dice.Key());
-  int mailboxes = m.Add(archive, "Mailboxes", Patched(0), dice.Key());
-  const int databases = std::clamp(std::max(0, budget - m.rows()) / 60, 2, 40);
-  for (int i = 1; i <= databases; ++i) {
-    std::string name = Numbered("DB", i, 2);
-    m.Add(mdbdata, name, Steady(dice.Between(20, 120) * kGiB, dice.Between(0.15, 0.35)),
-          dice.Key());
-    m.Add(logs, name, WeeklyLog(dice.Between(0.3, 1) * kGiB, dice.Between(1, 6) * kGiB),
-          dice.Key());
+  int postfix = m.Add(var.spool, "postfix", Patched(dice.Between(1, 5) * kMiB), dice.Key());
+  m.Add(postfix, "active", WeeklyLog(dice.Between(5, 20) * kMiB, dice.Between(5, 20) * kMiB),
+        dice.Key());
+  m.Add(postfix, "deferred", WeeklyLog(dice.Between(50, 200) * kMiB, dice.Between(10, 50) * kMiB),
+        dice.Key());
+  int vmail = m.Add(var.var, "vmail", Patched(0), dice.Key());
+  Files restore = Steady(dice.Between(20, 60) * kGiB, 0);
+  restore.gone = days / 3;
+  m.Add(vmail, "restore", restore, dice.Key());
+  const int domain_count = std::clamp(std::max(0, budget - m.rows()) / 100, 1,
+                                      static_cast<int>(std::size(kMailDomains)));
+  std::vector<int> domains;
+  for (int i = 0; i < domain_count; ++i) {
+    domains.push_back(m.Add(vmail, std::string(kMailDomains[i]), Patched(0), dice.Key()));
   }
   const int width = std::max(3, static_cast<int>(std::to_string(budget).size()));
   for (int i = 1; i == 1 || m.rows() < budget; ++i) {
-    m.Add(mailboxes, Numbered("user", i, width),
+    m.Add(domains[i % domain_count], Numbered("user", i, width),
           Steady(dice.Spread(0.2, 15) * kGiB, dice.Between(0, 0.1)), dice.Key());
   }
 }
 
-// A web server: sites, and their logs, which are cleaned out weekly.
+// A web server (nginx and PostgreSQL): sites under /srv/www with their code, static files,
+// uploads and logs, emptied weekly by logrotate, and their database in /var/lib/postgresql.
 void BuildWebServer(NodeModel& m, Dice& dice, int budget) {
-  AddSystemDrive(m, dice, {"IIS", "dotnet"});
-  int d = m.Drive("D:", Patched(0), dice.Key());
-  int inetpub = m.Add(d, "inetpub", Patched(0), dice.Key());
-  int wwwroot = m.Add(inetpub, "wwwroot", Patched(0), dice.Key());
-  int logs = m.Add(inetpub, "logs", Patched(0), dice.Key());
-  int log_files = m.Add(logs, "LogFiles", Patched(0), dice.Key());
-  m.Add(inetpub, "temp", WeeklyLog(dice.Between(5, 50) * kMiB, dice.Between(5, 20) * kMiB),
+  AddHome(m, dice, AddRootDrive(m, dice, {"nodejs"}));
+  VarDirs var = AddVar(m, dice, -1);
+  m.Add(var.cache, "nginx", WeeklyLog(dice.Between(50, 500) * kMiB, dice.Between(5, 20) * kMiB),
         dice.Key());
+  m.Add(var.lib, "postgresql", Steady(dice.Between(2, 20) * kGiB, dice.Between(0.2, 0.6)),
+        dice.Key());
+  m.Add(var.log, "nginx", WeeklyLog(dice.Between(10, 100) * kMiB, dice.Spread(20, 500) * kMiB),
+        dice.Key());
+  m.Add(var.log, "postgresql", WeeklyLog(dice.Between(1, 10) * kMiB, dice.Between(1, 20) * kMiB),
+        dice.Key());
+  int www = m.Add(m.Drive("/srv", Patched(0), dice.Key()), "www", Patched(0), dice.Key());
   for (int i = 0; i == 0 || m.rows() < budget; ++i) {
     std::string name = i < static_cast<int>(std::size(kSites)) ? std::string(kSites[i])
                                                                : Numbered("site", i + 1, 3);
-    int site = m.Add(wwwroot, name, Patched(dice.Spread(0.5, 20) * kMiB), dice.Key());
-    m.Add(site, "App_Data", Steady(dice.Spread(0.01, 5) * kGiB, dice.Between(0.1, 0.6)),
+    int site = m.Add(www, name, Patched(dice.Spread(0.01, 1) * kMiB), dice.Key());
+    m.Add(site, "app", Patched(dice.Spread(5, 200) * kMiB), dice.Key());
+    m.Add(site, "logs", WeeklyLog(dice.Between(1, 10) * kMiB, dice.Spread(5, 500) * kMiB),
           dice.Key());
-    m.Add(site, "bin", Patched(dice.Spread(5, 200) * kMiB), dice.Key());
-    m.Add(site, "content", Steady(dice.Spread(0.05, 10) * kGiB, dice.Between(0, 0.3)), dice.Key());
-    m.Add(site, "images", Steady(dice.Spread(0.01, 4) * kGiB, dice.Between(0, 0.2)), dice.Key());
-    m.Add(log_files, "W3SVC" + std::to_string(i + 1),
-          WeeklyLog(dice.Between(10, 100) * kMiB, dice.Spread(5, 500) * kMiB), dice.Key());
+    m.Add(site, "public", Steady(dice.Spread(0.05, 10) * kGiB, dice.Between(0, 0.3)), dice.Key());
+    m.Add(site, "uploads", Steady(dice.Spread(0.01, 5) * kGiB, dice.Between(0.1, 0.6)), dice.Key());
   }
 }
 
-// A build server: sources, nightly builds purged weekly, releases that are kept, and a cache
-// that nobody cleans, which fills D: of the first of them.
+// A build server (Jenkins): sources, nightly builds purged weekly, releases that are kept, and a
+// cache that nobody cleans, which fills /srv of the first of them.
 void BuildBuildServer(NodeModel& m, Dice& dice, int budget, int days, bool fills_up) {
-  AddSystemDrive(m, dice, {"Git", "Microsoft Visual Studio", "Jenkins"});
-  int d = m.Drive("D:", Patched(0), dice.Key());
-  int builds = m.Add(d, "builds", Patched(0), dice.Key());
+  int root = AddRootDrive(m, dice, {"gradle", "jdk"});
+  m.Add(AddVar(m, dice, root).lib, "jenkins", Steady(dice.Between(1, 4) * kGiB, 0.3), dice.Key());
+  int home = AddHome(m, dice, -1);
+  int jenkins = m.Add(home, "jenkins", Patched(dice.Between(1, 10) * kMiB), dice.Key());
+  m.Add(jenkins, ".cache", Steady(dice.Between(1, 5) * kGiB, 0.4), dice.Key());
+  m.Add(jenkins, "workspace", WeeklyLog(dice.Between(2, 8) * kGiB, dice.Between(0.5, 2) * kGiB),
+        dice.Key());
+  int srv = m.Drive("/srv", Patched(0), dice.Key());
+  int builds = m.Add(srv, "builds", Patched(0), dice.Key());
   int nightly = m.Add(builds, "nightly", Patched(0), dice.Key());
   for (std::string_view component : kComponents) {
     m.Add(nightly, std::string(component),
@@ -550,7 +622,7 @@ void BuildBuildServer(NodeModel& m, Dice& dice, int budget, int days, bool fills
       m.Add(builds, "cache",
             Files{Growth::kFilling, dice.Between(1, 5) * kGiB, dice.Between(0.05, 0.2) * kGiB},
             dice.Key());
-  int src = m.Add(d, "src", Patched(0), dice.Key());
+  int src = m.Add(srv, "src", Patched(0), dice.Key());
   for (int i = 0; i == 0 || m.rows() < budget; ++i) {
     int repository =
         m.Add(src, Named(kRepositories, i), Patched(dice.Spread(0.1, 2) * kMiB), dice.Key());
@@ -563,55 +635,68 @@ void BuildBuildServer(NodeModel& m, Dice& dice, int budget, int days, bool fills
     m.Add(repository, "tests", Steady(dice.Spread(1, 500) * kMiB, 0.3), dice.Key());
   }
   if (fills_up) {
-    // Take D: from about three fifths full to full by the last day.
+    // Take /srv from about three fifths full to full by the last day.
     DaySizes first;
     m.Size(0, 1, first);
-    m.files(cache).rate = 0.65 * static_cast<double>(first.total[d]) / std::max(1, days - 1);
+    m.files(cache).rate = 0.65 * static_cast<double>(first.total[srv]) / std::max(1, days - 1);
   }
 }
 
-// A backup server: a folder of every machine it backs up, the workstations included.
+// A backup server: a folder of every machine it backs up on /srv, the workstations included,
+// and a staging area that is emptied weekly.
 void BuildBackupServer(NodeModel& m, Dice& dice, int budget,
                        const std::vector<std::string>& peers) {
-  AddSystemDrive(m, dice, {"Veeam"});
-  int d = m.Drive("D:", Patched(0), dice.Key());
-  int staging = m.Add(d, "Staging",
+  int root = AddRootDrive(m, dice, {});
+  AddVar(m, dice, root);
+  AddHome(m, dice, root);
+  int srv = m.Drive("/srv", Patched(0), dice.Key());
+  int backups = m.Add(srv, "backup", Patched(0), dice.Key());
+  int staging = m.Add(srv, "staging",
                       WeeklyLog(dice.Between(1, 5) * kGiB, dice.Between(5, 40) * kGiB), dice.Key());
-  m.Add(staging, "Incoming", WeeklyLog(dice.Between(1, 5) * kGiB, dice.Between(5, 40) * kGiB),
+  m.Add(staging, "incoming", WeeklyLog(dice.Between(1, 5) * kGiB, dice.Between(5, 40) * kGiB),
         dice.Key());
-  m.Add(staging, "Verify", WeeklyLog(dice.Between(0.1, 1) * kGiB, dice.Between(1, 10) * kGiB),
+  m.Add(staging, "verify", WeeklyLog(dice.Between(0.1, 1) * kGiB, dice.Between(1, 10) * kGiB),
         dice.Key());
-  int e = m.Drive("E:", Patched(0), dice.Key());
-  int backups = m.Add(e, "Backups", Patched(0), dice.Key());
   for (const std::string& peer : peers) {
     if (peer == m.name()) continue;
     m.Add(backups, peer, Steady(dice.Spread(50, 800) * kGiB, dice.Between(0.05, 0.3)), dice.Key());
   }
   const int width = std::max(4, static_cast<int>(std::to_string(budget).size()));
   for (int i = 1; i == 1 || m.rows() < budget; ++i) {
-    m.Add(backups, Numbered("WS-", i, width),
+    m.Add(backups, Numbered("ws-", i, width),
           Steady(dice.Spread(5, 80) * kGiB, dice.Between(0, 0.2)), dice.Key());
   }
 }
 
 enum class Role { kFile, kMail, kWeb, kBuild, kBackup };
-// BUILDSRV, the first build server, whose D: fills up.
+// build01, the first build server, whose /srv fills up.
 constexpr int kFillingNode = 3;
+constexpr std::string_view kFillingDrive = "/srv";
 
-// FILESRV1, MAILSRV, WEBSRV, BUILDSRV, BACKUP01, then FILESRV2, MAILSRV2 and so on.
-std::string NodeName(Role role, int number) {
-  std::string suffix = number > 1 ? std::to_string(number) : "";
-  switch (role) {
+// The first node is the Windows file server when another node is there to size it.
+bool IsWindowsServer(int i, int nodes) { return i == 0 && nodes > 1; }
+
+// The node whose extras.txt names the Windows file server: backup01, or the last node when
+// there are fewer than five.
+int ExtrasHost(int nodes) { return std::min(nodes, 5) - 1; }
+
+// winfs01, mail01, web01, build01, backup01, then files01, mail02 and so on: Linux host names,
+// and the Windows file server as the scanner stores an extra node's name, in lower case. A single
+// node is a Linux file server.
+std::string NodeName(int i, int nodes) {
+  const int round = i / 5 + 1;
+  switch (static_cast<Role>(i % 5)) {
     case Role::kFile:
-      return "FILESRV" + std::to_string(number);
+      if (IsWindowsServer(i, nodes)) return "winfs01";
+      return Numbered("files", nodes > 1 ? round - 1 : round, 2);
     case Role::kMail:
-      return "MAILSRV" + suffix;
+      return Numbered("mail", round, 2);
     case Role::kWeb:
-      return "WEBSRV" + suffix;
+      return Numbered("web", round, 2);
     case Role::kBuild:
-      return "BUILDSRV" + suffix;
+      return Numbered("build", round, 2);
     case Role::kBackup:
-      return Numbered("BACKUP", number, 2);
+      return Numbered("backup", round, 2);
   }
   return "";
 }
@@ -633,17 +718,17 @@ int LevelOf(Role role) {
 
 std::vector<NodeModel> BuildNodes(const DemoOptions& options, int end_year) {
   std::vector<std::string> names;
-  for (int i = 0; i < options.nodes; ++i) {
-    names.push_back(NodeName(static_cast<Role>(i % 5), i / 5 + 1));
-  }
+  for (int i = 0; i < options.nodes; ++i) names.push_back(NodeName(i, options.nodes));
   std::vector<NodeModel> nodes;
   for (int i = 0; i < options.nodes; ++i) {
     const auto role = static_cast<Role>(i % 5);
+    const bool windows = IsWindowsServer(i, options.nodes);
     Dice dice(options.seed * 1000003 + static_cast<std::uint64_t>(i));
-    NodeModel& m = nodes.emplace_back(names[i], LevelOf(role));
+    NodeModel& m =
+        nodes.emplace_back(names[i], LevelOf(role), windows ? ExtrasHost(options.nodes) : i);
     switch (role) {
       case Role::kFile:
-        BuildFileServer(m, dice, options.dirs, options.days, end_year);
+        BuildFileServer(m, dice, options.dirs, options.days, end_year, windows);
         break;
       case Role::kMail:
         BuildMailServer(m, dice, options.dirs, options.days);
@@ -663,8 +748,22 @@ std::vector<NodeModel> BuildNodes(const DemoOptions& options, int end_year) {
   return nodes;
 }
 
+// The order of a day's runs: each Linux node's run, followed by the nodes its extras.txt names,
+// which the scanner sizes and stores in the same run, after the node's own rows.
+std::vector<int> RunOrder(const std::vector<NodeModel>& nodes) {
+  std::vector<int> order;
+  for (int i = 0; i < static_cast<int>(nodes.size()); ++i) {
+    if (nodes[i].sized_by() != i) continue;
+    order.push_back(i);
+    for (int j = 0; j < static_cast<int>(nodes.size()); ++j) {
+      if (j != i && nodes[j].sized_by() == i) order.push_back(j);
+    }
+  }
+  return order;
+}
+
 // The size of each drive of a node: the first usual disk size with a quarter to spare over the
-// most the drive ever holds, except D: of the server that fills up, which is left just enough.
+// most the drive ever holds, except /srv of the server that fills up, which is left just enough.
 std::vector<std::int64_t> DiskSizes(const NodeModel& node, int days, DateTime first_period,
                                     bool fills_up) {
   std::vector<std::int64_t> most(node.drives().size(), 0);
@@ -678,7 +777,7 @@ std::vector<std::int64_t> DiskSizes(const NodeModel& node, int days, DateTime fi
   std::vector<std::int64_t> disk_sizes;
   for (std::size_t i = 0; i < most.size(); ++i) {
     const auto used = static_cast<double>(most[i]);
-    if (fills_up && node.dir(node.drives()[i]).name == "D:") {
+    if (fills_up && node.dir(node.drives()[i]).name == kFillingDrive) {
       disk_sizes.push_back(static_cast<std::int64_t>(std::ceil(used * 1.003 / kMiB) * kMiB));
       continue;
     }
@@ -696,6 +795,9 @@ std::vector<std::int64_t> DiskSizes(const NodeModel& node, int days, DateTime fi
 // What brontals hands SizeStore in one run; the arrays count from 1.
 struct ScanRun {
   const NodeModel* node = nullptr;
+  // A node of another node's extras.txt: the scanner stores only its directories, after the
+  // other node's run has stored that node's disks, directories and period.
+  bool extra = false;
   DateTime started;
   DateTime period;  // as SizeStore files a run started then
   std::vector<std::string> drives{""};
@@ -743,7 +845,8 @@ class StoreWriter {
         MakeSizeStoreServices(engine_, settings_, clock_, message_box_, program_folder_));
   }
 
-  // What the configuration dialog does once on each server: its row in Todo and its depth.
+  // What the configuration dialog does once on each Linux node: its row in Todo and its depth.
+  // The Windows file server gets the same from its first scan and the viewer's options.
   void SetUpNode(const NodeModel& node, DateTime now) {
     SizeStore store = Store(now);
     store.nodename = node.name();
@@ -757,6 +860,10 @@ class StoreWriter {
     store.nodename = run.node->name();
     store.DefaultLevel();
     store.SetLogFile(std::string(kLogFile));
+    if (run.extra) {
+      store.SaveDirs(run.names, run.sizes, run.n, run.nodetotal);
+      return;
+    }
     store.BeginScan();
     store.SaveFree(run.drives, run.freebytes, run.totalbytes,
                    static_cast<int>(run.drives.size()) - 1);
@@ -925,22 +1032,24 @@ RowCounts WriteHistory(Writer& writer, StoreWriter& store_writer,
   RowCounts written;
   DaySizes sizes;
   ScanRun run;
+  const std::vector<int> order = RunOrder(nodes);
   for (int day = 0; day < days; ++day) {
     const DateTime period = first_period + day;
     const int weekday = period.Weekday(2);
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
+    for (int i : order) {
       const NodeModel& node = nodes[i];
       node.Size(day, weekday, sizes);
       run.node = &node;
+      run.extra = node.sized_by() != i;
       // The scheduler starts the scanners a few minutes apart after the hour; all of them
       // fall into the same period.
-      run.started = period + (5 + static_cast<int>(i * 7 % 24)) / 1440.0;
+      run.started = period + (5 + node.sized_by() * 7 % 24) / 1440.0;
       run.period = store_writer.Store(run.started).pdate;
       if (run.period != period) throw std::logic_error("a run was filed at another hour");
       run.drives.assign(1, "");
       run.freebytes.assign(1, 0);
       run.totalbytes.assign(1, 0);
-      for (std::size_t d = 0; d < node.drives().size(); ++d) {
+      for (std::size_t d = 0; !run.extra && d < node.drives().size(); ++d) {
         const int root = node.drives()[d];
         run.drives.push_back(node.dir(root).name);
         run.totalbytes.push_back(disk_sizes[i][d]);
@@ -995,7 +1104,10 @@ int Run(const DemoOptions& options) {
   std::vector<std::vector<std::int64_t>> disk_sizes;
   std::int64_t rows_a_day = 0;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    disk_sizes.push_back(DiskSizes(nodes[i], options.days, first_period, i == kFillingNode));
+    const bool extra = nodes[i].sized_by() != static_cast<int>(i);
+    disk_sizes.push_back(extra
+                             ? std::vector<std::int64_t>()
+                             : DiskSizes(nodes[i], options.days, first_period, i == kFillingNode));
     rows_a_day += nodes[i].rows();
   }
   std::fprintf(stderr, "brontal-demo: %d nodes, about %lld Dirs rows a day, %d days to %s%s\n",

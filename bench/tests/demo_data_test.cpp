@@ -103,7 +103,9 @@ TEST_F(DemoDataTest, WritesADayOfConsistentScansPerPeriod) {
 
   // The free space is what the drive's directories leave of the disk.
   Rows disks = Read(db, "select DiskParent, Disk, DiskFree, DiskSize, pdate from Disks");
-  ASSERT_EQ(disks.size(), 10u * 5u);  // C: D: E: of the file server, C: D: of the mail server
+  // / and /var of mail01, and none of winfs01, the Windows file server that mail01 sizes
+  // through its extras.txt.
+  ASSERT_EQ(disks.size(), 10u * 2u);
   for (const auto& row : disks) {
     const long long used = size_of.at({row[4], LowerCase(row[0] + "\\" + row[1])});
     EXPECT_GE(std::stoll(row[2]), 0);
@@ -114,17 +116,22 @@ TEST_F(DemoDataTest, WritesADayOfConsistentScansPerPeriod) {
   EXPECT_EQ(Read(db,
                  "select Nodename, Levels, LogFile from Todo where DirParent = \"R\" "
                  "order by Nodename"),
-            (Rows{{"FILESRV1", "5", "C:\\Program Files\\Brontal\\brontals.log"},
-                  {"MAILSRV", "4", "C:\\Program Files\\Brontal\\brontals.log"}}));
+            (Rows{{"mail01", "4", "/opt/brontal/bin/brontals.log"},
+                  {"winfs01", "5", "/opt/brontal/bin/brontals.log"}}));
 
   // A project starts halfway through; an old folder is cleared away a third of the way.
   auto has = [&](const std::string& day, const std::string& path) {
     return size_of.contains({"2026-03-" + day + " 02:00:00", LowerCase(path)});
   };
-  EXPECT_FALSE(has("05", "R\\FILESRV1\\D:\\Shares\\Projects\\Phoenix"));
-  EXPECT_TRUE(has("06", "R\\FILESRV1\\D:\\Shares\\Projects\\Phoenix"));
-  EXPECT_TRUE(has("03", "R\\FILESRV1\\D:\\Shares\\Temp\\OldScans"));
-  EXPECT_FALSE(has("04", "R\\FILESRV1\\D:\\Shares\\Temp\\OldScans"));
+  EXPECT_FALSE(has("05", "R\\winfs01\\D:\\Shares\\Projects\\Phoenix"));
+  EXPECT_TRUE(has("06", "R\\winfs01\\D:\\Shares\\Projects\\Phoenix"));
+  EXPECT_TRUE(has("03", "R\\winfs01\\D:\\Shares\\Temp\\OldScans"));
+  EXPECT_FALSE(has("04", "R\\winfs01\\D:\\Shares\\Temp\\OldScans"));
+
+  // A Linux node's drives are its mount points, "/" among them, with "\" between the names
+  // below them, as the scanner stores them.
+  EXPECT_TRUE(has("10", "R\\mail01\\/\\usr\\lib"));
+  EXPECT_TRUE(has("10", "R\\mail01\\/var\\log\\mail"));
 }
 
 TEST_F(DemoDataTest, FastPathWritesTheSameRowsAsTheStore) {
