@@ -1,6 +1,7 @@
 // The disk usage window on a real database file: the rows of two periods and of one period with
 // itself, pie colours chosen, saved and drawn, the selected disk handed to the other windows and
-// the shell, the list printed with its pies, and the placement kept across a close.
+// the shell, a failed query, the list printed with its pies, and the placement kept across a
+// close.
 #include "viewer/frmDiskUsage/frm_disk_usage.h"
 
 #include <QAbstractButton>
@@ -18,6 +19,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +54,8 @@ struct Usage : testing::ClientOnFixture {
           testing::AddDiskRow(database, "R\\SERVER1", "E:", 550 * kMB, 1000 * kMB, testing::kP2);
           testing::AddDiskRow(database, "R\\SERVER2", "F:", 2 * kMB, 8 * kMB, testing::kP1);
         }) {}
+  // The fixture as `change` leaves it.
+  explicit Usage(const std::function<void(db::Database&)>& change) : ClientOnFixture(change) {}
 
   FrmDiskUsage& NewWindow() {
     MainWindowLink link{[this] { return newer_pick; }, [] { return std::string(); },
@@ -189,11 +193,6 @@ class FrmDiskUsageTest : public QObject {
   void theSelectedDiskGoesToTheOtherWindowsAndTheShell() {
     Usage usage;
     FrmDiskUsage& window = usage.NewWindow();
-    // An empty list hands nothing on.
-    Trigger(window, "Graph");
-    Trigger(window, "mnuPopupsLOpen");
-    QVERIFY(usage.size_graphs.empty() && usage.shell.requests.empty());
-
     window.ShowWindow();
     usage.Select("SERVER1\\E:");
     QCOMPARE(window.SelectedKey(), std::string("r\\server1\\e:"));
@@ -219,6 +218,22 @@ class FrmDiskUsageTest : public QObject {
     // A new sort keeps the selected disk.
     emit window.findChild<QTreeWidget*>("l")->header()->sectionClicked(disks::kNameColumn);
     QCOMPARE(window.SelectedKey(), std::string("r\\server1\\e:"));
+  }
+
+  void aFailedQueryIsShownAndLeavesNothingToActOn() {
+    Usage usage([](db::Database& database) { database.Execute("drop table Disks"); });
+    FrmDiskUsage& window = usage.NewWindow();
+    window.ShowWindow();
+    QCOMPARE(usage.messages.shown.size(), std::size_t{1});
+    QVERIFY(usage.messages.shown.front().starts_with("Error in fduMakeL/sql: "));
+    QVERIFY(window.Rows().empty());
+    for (const char* name : {"Graph", "Disk Area Graph", "mnuPopupsLOpen", "mnuPopupsLExplore",
+                             "mnuPopupsLDrillDown"}) {
+      Trigger(window, name);
+    }
+    QVERIFY(usage.size_graphs.empty() && usage.disk_graphs.empty());
+    QVERIFY(usage.shell.requests.empty() && usage.found_in_tree.empty());
+    QCOMPARE(usage.main_window_shown, 0);
   }
 
   void printWritesTheDiskListWithItsPies() {
