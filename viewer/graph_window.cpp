@@ -9,7 +9,6 @@
 #include <QChartView>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -33,15 +32,6 @@ constexpr int kStartWidth = 580;
 constexpr int kStartHeight = 330;
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-// Opens `popup` at the pointer when `event` releases the right button; whether it did.
-bool PopupOnRightRelease(QEvent* event, QMenu& popup) {
-  if (event->type() != QEvent::MouseButtonRelease) return false;
-  auto* mouse = static_cast<QMouseEvent*>(event);
-  if (mouse->button() != Qt::RightButton) return false;
-  popup.popup(mouse->globalPosition().toPoint());
-  return true;
-}
 
 // A number cell without the blanks that right-justify it for sorting; the column aligns it.
 QString CellText(const std::string& cell) {
@@ -89,11 +79,7 @@ GraphWindow::GraphWindow(Client& client, MainWindowLink main_window, const char*
   connect(l_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
     if (l_->columnCount() > 0) HeaderClick(column);
   });
-  // The mouse opens the list's popup when the right button is released, as over the chart; the
-  // keyboard's menu key opens it at once.
-  l_->viewport()->installEventFilter(this);
-  connect(l_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { popup_l_->popup(l_->viewport()->mapToGlobal(at)); });
+  SetListPopup(popup_l_);
 }
 
 GraphWindow::~GraphWindow() = default;
@@ -303,14 +289,13 @@ bool GraphWindow::eventFilter(QObject* watched, QEvent* event) {
       ChartDoubleClicked();
       return true;
     }
-    if (PopupOnRightRelease(event, *popup_g_)) return true;
-  } else if (watched == l_->viewport()) {
-    // The mouse's context menu request comes with the press; the release opens the popup.
-    if (event->type() == QEvent::ContextMenu &&
-        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
-      return true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::RightButton) {
+        popup_g_->popup(mouse->globalPosition().toPoint());
+        return true;
+      }
     }
-    if (PopupOnRightRelease(event, *popup_l_)) return true;
   } else if (watched == l_ && event->type() == QEvent::Resize) {
     SizeColumns();
   }
