@@ -302,15 +302,17 @@ bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
       return true;
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::RightButton) {
-        list_popup_->popup(mouse->globalPosition().toPoint());
-        return true;
-      }
-    }
+    if (PopupOnRightRelease(event, *list_popup_)) return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool AnalysisWindow::PopupOnRightRelease(QEvent* event, QMenu& popup) {
+  if (event->type() != QEvent::MouseButtonRelease) return false;
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (mouse->button() != Qt::RightButton) return false;
+  popup.popup(mouse->globalPosition().toPoint());
+  return true;
 }
 
 void AnalysisWindow::changeEvent(QEvent* event) {

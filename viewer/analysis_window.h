@@ -117,6 +117,8 @@ class AnalysisWindow : public QMainWindow {
   // Opens `popup` at the pointer when the right button is released over the list, and at once
   // for the keyboard's menu key.
   void SetListPopup(QMenu* popup);
+  // Opens `popup` at the pointer when `event` releases the right button; whether it did.
+  static bool PopupOnRightRelease(QEvent* event, QMenu& popup);
 
   // Lays the overlay over the whole window and shows the window, the label painted at once.
   void ShowStartupPic();

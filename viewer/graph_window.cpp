@@ -13,7 +13,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QValueAxis>
@@ -289,13 +288,7 @@ bool GraphWindow::eventFilter(QObject* watched, QEvent* event) {
       ChartDoubleClicked();
       return true;
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::RightButton) {
-        popup_g_->popup(mouse->globalPosition().toPoint());
-        return true;
-      }
-    }
+    if (PopupOnRightRelease(event, *popup_g_)) return true;
   } else if (watched == l_ && event->type() == QEvent::Resize) {
     SizeColumns();
   }
