@@ -177,8 +177,6 @@ void FrmOptions::BuildDefaultsTab() {
   (new QVBoxLayout(compare))->addWidget(cmbCompare_);
 
   chkDiskAtStartup_ = Named(new QCheckBox("Show disk usage at startup", tab), "chkDiskAtStartup");
-  // The viewer has no disk usage window yet: the saved choice is shown and kept, not offered.
-  chkDiskAtStartup_->setEnabled(false);
   auto* layout = new QVBoxLayout(tab);
   layout->addWidget(sorting);
   layout->addWidget(compare);

@@ -292,14 +292,14 @@ class FrmOptionsTest : public QObject {
     QCOMPARE(viewer_->host.new_databases, 1);
   }
 
-  void theDiskChartCheckBoxShowsItsSettingButIsNotOffered() {
+  void theDiskChartCheckBoxShowsItsSettingAndClearsIt() {
     viewer_->settings.Set("Options", "ShowDiskAtStartup", "1");
     FrmOptions& dialog = Make();
     auto* check = Find<QCheckBox>(dialog, "chkDiskAtStartup");
     QVERIFY(check->isChecked());
-    QVERIFY(!check->isEnabled());
+    check->click();
     Find<QPushButton>(dialog, "cmdOK")->click();
-    QCOMPARE(viewer_->settings.Get("Options", "ShowDiskAtStartup", ""), std::string("1"));
+    QCOMPARE(viewer_->settings.Get("Options", "ShowDiskAtStartup", ""), std::string("0"));
   }
 
   void databaseOnlyOkSavesOnlyThePath() {
