@@ -573,7 +573,7 @@ void BuildWebServer(NodeModel& m, Dice& dice, int budget) {
   VarDirs var = AddVar(m, dice, -1);
   m.Add(var.cache, "nginx", WeeklyLog(dice.Between(50, 500) * kMiB, dice.Between(5, 20) * kMiB),
         dice.Key());
-  m.Add(var.lib, "postgresql", Steady(dice.Between(2, 20) * kGiB, dice.Between(0.2, 0.6)),
+  m.Add(var.lib, "postgresql", Steady(dice.Between(2, 8) * kGiB, dice.Between(0.1, 0.3)),
         dice.Key());
   m.Add(var.log, "nginx", WeeklyLog(dice.Between(10, 100) * kMiB, dice.Spread(20, 500) * kMiB),
         dice.Key());
@@ -599,15 +599,17 @@ void BuildBuildServer(NodeModel& m, Dice& dice, int budget, int days, bool fills
   m.Add(AddVar(m, dice, root).lib, "jenkins", Steady(dice.Between(1, 4) * kGiB, 0.3), dice.Key());
   int home = AddHome(m, dice, -1);
   int jenkins = m.Add(home, "jenkins", Patched(dice.Between(1, 10) * kMiB), dice.Key());
-  m.Add(jenkins, ".cache", Steady(dice.Between(1, 5) * kGiB, 0.4), dice.Key());
-  m.Add(jenkins, "workspace", WeeklyLog(dice.Between(2, 8) * kGiB, dice.Between(0.5, 2) * kGiB),
+  m.Add(jenkins, ".cache", Steady(dice.Between(1, 5) * kGiB, 0.2), dice.Key());
+  m.Add(jenkins, "workspace", WeeklyLog(dice.Between(2, 8) * kGiB, dice.Between(0.1, 0.3) * kGiB),
         dice.Key());
   int srv = m.Drive("/srv", Patched(0), dice.Key());
   int builds = m.Add(srv, "builds", Patched(0), dice.Key());
   int nightly = m.Add(builds, "nightly", Patched(0), dice.Key());
+  // A few hundred megabytes a night: the weekly purge stays below what the filling cache adds
+  // in a week, so that the filling /srv shows more used whichever weekdays are compared.
   for (std::string_view component : kComponents) {
     m.Add(nightly, std::string(component),
-          WeeklyLog(dice.Between(0.2, 1) * kGiB, dice.Spread(0.05, 0.5) * kGiB), dice.Key());
+          WeeklyLog(dice.Between(0.2, 1) * kGiB, dice.Spread(0.01, 0.1) * kGiB), dice.Key());
   }
   int releases = m.Add(builds, "release", Patched(0), dice.Key());
   for (int version = 1; version <= 4; ++version) {
