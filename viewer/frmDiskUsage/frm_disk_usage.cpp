@@ -56,6 +56,7 @@ FrmDiskUsage::FrmDiskUsage(Client& client, MainWindowLink main_window, ColourDia
       size_graph_(std::move(size_graph)),
       disk_graph_(std::move(disk_graph)),
       printing_(std::move(printing)) {
+  setWindowTitle("Disk Usage");
   BuildMenus();
   BuildToolbar();
   BuildLegend();
