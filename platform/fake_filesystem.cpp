@@ -42,6 +42,7 @@ class FakeFileSystem::Listing : public DirectoryListing {
   Listing(FakeFileSystem& fs, const Node& directory) : fs_(fs), directory_(directory) {}
 
   bool Next(DirEntry& entry) override {
+    const auto lock = fs_.Lock();
     if (std::optional<Fault> fault = fs_.Call()) throw FsError(fault->number, fault->text);
     if (!broken_ && directory_.break_after >= 0 &&
         position_ == static_cast<std::size_t>(directory_.break_after)) {
@@ -53,9 +54,13 @@ class FakeFileSystem::Listing : public DirectoryListing {
     return true;
   }
 
-  DirectoryId Id() const override { return DirectoryId{1, directory_.id}; }
+  DirectoryId Id() const override {
+    const auto lock = fs_.Lock();
+    return DirectoryId{1, directory_.id};
+  }
 
   std::unique_ptr<DirectoryListing> OpenChild(std::string_view name) override {
+    const auto lock = fs_.Lock();
     if (std::optional<Fault> fault = fs_.Call()) throw FsError(fault->number, fault->text);
     fs_.RunOnOpen(directory_.path + "\\" + std::string(name));
     // Looked up under the directory's path as it is now, which follows it when it moves.
@@ -63,6 +68,7 @@ class FakeFileSystem::Listing : public DirectoryListing {
   }
 
   std::unique_ptr<DirectoryListing> OpenParent() override {
+    const auto lock = fs_.Lock();
     if (std::optional<Fault> fault = fs_.Call()) throw FsError(fault->number, fault->text);
     if (directory_.parent == nullptr) {
       throw FsError(kFsPathNotFound, "Path not found: " + directory_.path + "\\..");
@@ -133,6 +139,7 @@ FakeFileSystem::Node& FakeFileSystem::Existing(std::string_view path) {
 }
 
 void FakeFileSystem::AddDirectory(std::string_view path) {
+  const auto lock = Lock();
   if (MakeDirectory(std::string(Normalized(path))) == nullptr) {
     throw std::invalid_argument("a file stands in the way of " + std::string(path));
   }
@@ -143,12 +150,14 @@ void FakeFileSystem::AddFile(std::string_view path, std::int64_t length) {
 }
 
 void FakeFileSystem::AddFile(std::string_view path, std::int64_t length, std::int64_t compressed) {
+  const auto lock = Lock();
   Node& node = MakeLeaf(path);
   node.entry.length = length;
   node.entry.compressed = compressed;
 }
 
 void FakeFileSystem::AddLink(std::string_view path, std::string_view target) {
+  const auto lock = Lock();
   Node& node = MakeLeaf(path);
   node.link_target = std::string(target);
   node.entry.length = static_cast<std::int64_t>(target.size());
@@ -156,6 +165,7 @@ void FakeFileSystem::AddLink(std::string_view path, std::string_view target) {
 }
 
 void FakeFileSystem::Move(std::string_view from, std::string_view to) {
+  const auto lock = Lock();
   Node& node = Existing(from);
   const std::string old_path = node.path;
   const std::string new_path(Normalized(to));
@@ -190,12 +200,14 @@ void FakeFileSystem::Move(std::string_view from, std::string_view to) {
 
 void FakeFileSystem::AddDrive(std::string_view drive, std::int64_t free_bytes,
                               std::int64_t total_bytes) {
+  const auto lock = Lock();
   std::string name(Normalized(drive));
   AddDirectory(name);
   drives_.push_back({name, free_bytes, total_bytes});
 }
 
 void FakeFileSystem::SetShortPath(std::string_view path, std::string_view short_path) {
+  const auto lock = Lock();
   Existing(path);
   std::string full(Normalized(path));
   std::string short_form(Normalized(short_path));
@@ -204,24 +216,29 @@ void FakeFileSystem::SetShortPath(std::string_view path, std::string_view short_
 }
 
 void FakeFileSystem::FailList(std::string_view path, int number, std::string text) {
+  const auto lock = Lock();
   Existing(path).list_fault = Fault{number, std::move(text)};
 }
 
 void FakeFileSystem::BreakListing(std::string_view path, int after, int number, std::string text) {
+  const auto lock = Lock();
   Node& node = Existing(path);
   node.break_after = after;
   node.break_fault = Fault{number, std::move(text)};
 }
 
 void FakeFileSystem::FailAttributes(std::string_view path, int number) {
+  const auto lock = Lock();
   Existing(path).attributes_error = number;
 }
 
 void FakeFileSystem::FailSize(std::string_view path, int number, std::string text) {
+  const auto lock = Lock();
   Existing(path).size_fault = Fault{number, std::move(text)};
 }
 
 void FakeFileSystem::FailStat(std::string_view path, int number, std::string text) {
+  const auto lock = Lock();
   Existing(path).stat_fault = Fault{number, std::move(text)};
 }
 
@@ -232,16 +249,19 @@ void FakeFileSystem::VanishAfterListing(std::string_view path) {
 }
 
 void FakeFileSystem::FailCall(int nth, int number, std::string text, bool persist) {
+  const auto lock = Lock();
   fail_at_ = calls_ + nth;
   fail_persist_ = persist;
   call_fault_ = Fault{number, std::move(text)};
 }
 
 void FakeFileSystem::OnOpen(std::string_view path, std::function<void()> action) {
+  const auto lock = Lock();
   on_open_[std::string(Normalized(path))] = std::move(action);
 }
 
 int FakeFileSystem::ListCount(std::string_view path) const {
+  const auto lock = Lock();
   const Node* node = Find(path);
   return node == nullptr ? 0 : node->list_count;
 }
@@ -295,6 +315,7 @@ std::unique_ptr<DirectoryListing> FakeFileSystem::Open(const std::string& path, 
 }
 
 std::unique_ptr<DirectoryListing> FakeFileSystem::List(std::string_view path) {
+  const auto lock = Lock();
   if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
   const std::string full(Normalized(path));
   RunOnOpen(full);
@@ -302,6 +323,7 @@ std::unique_ptr<DirectoryListing> FakeFileSystem::List(std::string_view path) {
 }
 
 DirEntry FakeFileSystem::Stat(std::string_view path) {
+  const auto lock = Lock();
   if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
   std::string_view full = Normalized(path);
   if (auto alias = long_of_.find(full); alias != long_of_.end()) full = alias->second;
@@ -312,6 +334,7 @@ DirEntry FakeFileSystem::Stat(std::string_view path) {
 }
 
 std::vector<std::string> FakeFileSystem::FixedDrives() {
+  const auto lock = Lock();
   if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
   std::vector<std::string> names;
   for (const Drive& drive : drives_) names.push_back(drive.name);
@@ -319,6 +342,7 @@ std::vector<std::string> FakeFileSystem::FixedDrives() {
 }
 
 std::int64_t FakeFileSystem::FreeBytes(std::string_view drive) {
+  const auto lock = Lock();
   if (Call()) return 0;
   for (const Drive& known : drives_) {
     if (known.name == Normalized(drive)) return known.free_bytes;
@@ -327,6 +351,7 @@ std::int64_t FakeFileSystem::FreeBytes(std::string_view drive) {
 }
 
 std::int64_t FakeFileSystem::TotalBytes(std::string_view drive) {
+  const auto lock = Lock();
   if (Call()) return 0;
   for (const Drive& known : drives_) {
     if (known.name == Normalized(drive)) return known.total_bytes;
@@ -335,17 +360,20 @@ std::int64_t FakeFileSystem::TotalBytes(std::string_view drive) {
 }
 
 std::string FakeFileSystem::ShortPathOf(std::string_view path) {
+  const auto lock = Lock();
   if (std::optional<Fault> fault = Call()) throw FsError(fault->number, fault->text);
   auto it = short_of_.find(Normalized(path));
   return it == short_of_.end() ? std::string(path) : it->second;
 }
 
 std::string FakeFileSystem::ComputerName() {
+  const auto lock = Lock();
   if (Call()) return "";
   return computer_name_;
 }
 
 bool FakeFileSystem::IsNT() {
+  const auto lock = Lock();
   if (Call()) return false;
   return nt_;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,10 @@
 
 namespace brontal {
 
-// Starts empty, as computer "SERVER1" on the NT platform, with no drives.
+// Starts empty, as computer "SERVER1" on the NT platform, with no drives. Every call, of the
+// FileSystem interface, of a listing or of the test's own, holds one lock for its whole time,
+// OnOpen actions included, so that a walk may use it from several threads at once; which call
+// is the N-th of FailCall then depends on how the threads run.
 class FakeFileSystem : public FileSystem {
  public:
   FakeFileSystem() = default;
@@ -86,7 +90,10 @@ class FakeFileSystem : public FileSystem {
   void FailCall(int nth, int number, std::string text, bool persist = false);
   // Calls of the FileSystem interface so far, Next, OpenChild and OpenParent of every listing
   // included.
-  int CallCount() const { return calls_; }
+  int CallCount() const {
+    const auto lock = Lock();
+    return calls_;
+  }
   // How often the directory was opened (List, OpenChild and OpenParent calls that reached it,
   // failed ones included).
   int ListCount(std::string_view path) const;
@@ -145,6 +152,10 @@ class FakeFileSystem : public FileSystem {
   Node* Find(std::string_view path);
   const Node* Find(std::string_view path) const;
   Node& Existing(std::string_view path);
+  // Held by every call; recursive, as OnOpen actions call back into the fake.
+  std::unique_lock<std::recursive_mutex> Lock() const {
+    return std::unique_lock<std::recursive_mutex>(mutex_);
+  }
   // Counts a call; the injected fault when this call is to fail.
   std::optional<Fault> Call();
   // The entry a listing shows for `node`, its faults applied.
@@ -162,6 +173,7 @@ class FakeFileSystem : public FileSystem {
   int fail_at_ = 0;  // the call number that fails; 0 for none
   bool fail_persist_ = false;
   Fault call_fault_;
+  mutable std::recursive_mutex mutex_;
 };
 
 }  // namespace brontal

@@ -41,8 +41,8 @@ inline constexpr int kAttrDirectory = 16;
 // One entry of a listing, measured when it was listed. A failure to read the attributes, or to
 // measure the size, is held in the entry for the caller to handle as it sees fit.
 struct DirEntry {
-  std::string name;  // a native "\" shows as U+FF3C, so that "\" always separates components
-  int attributes = 0;           // kAttrDirectory for a directory the walk may enter
+  std::string name;    // a native "\" shows as U+FF3C, so that "\" always separates components
+  int attributes = 0;  // kAttrDirectory for a directory the walk may enter
   int attributes_error = 0;     // non-zero: the attributes could not be read (kFs... number)
   std::int64_t length = 0;      // bytes, 64-bit
   std::int64_t compressed = 0;  // bytes the file occupies: min(length, allocated blocks x 512)
@@ -57,6 +57,12 @@ struct DirectoryId {
   std::uint64_t inode = 0;
   friend bool operator==(const DirectoryId&, const DirectoryId&) = default;
 };
+
+// Concurrency: one FileSystem may be used from several threads at once. Its calls, and those
+// of different listings, may run at the same time; one listing's Next must not overlap another
+// call of its Next, but its Id, OpenChild and OpenParent may run in other threads meanwhile, so
+// that several threads can enter the subdirectories of one open directory together. A listing
+// must outlive the calls made on it.
 
 // An open directory: its entries one at a time, "." and ".." left out, and the directories next
 // to it opened through it rather than by path. Symbolic links are entries of their own length,

@@ -3,6 +3,7 @@
 // too many sizing errors end it at once.
 #include "scanner/scan_run.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -142,6 +143,10 @@ class ScanRun {
 
   void StampedNumber(std::int64_t value) { log_.Raw(log_.Stamped().Number(value)); }
 
+  // The threads the run sizes with: BRONTAL_THREADS, or by default one per CPU; a value that
+  // is no count of threads is logged and the default used.
+  void ChooseThreads();
+
   // The node lines: its name, its depth and where its scanner logs.
   void SetUpNode(std::string_view handler, const std::string& name);
   void SizeLocalDrives(bool uncompressed);
@@ -166,6 +171,18 @@ class ScanRun {
   bool stored_all_ = true;
   bool depth_unknown_ = false;
 };
+
+void ScanRun::ChooseThreads() {
+  sizing_.threads = DefaultSizingThreads();
+  const char* asked = std::getenv("BRONTAL_THREADS");
+  if (asked == nullptr || *asked == '\0') return;
+  if (std::optional<int> threads = ParseSizingThreads(asked)) {
+    sizing_.threads = *threads;
+    return;
+  }
+  log_.Line("BRONTAL_THREADS '" + std::string(asked) +
+            "' is not a number of threads; sizing with " + std::to_string(sizing_.threads));
+}
 
 void ScanRun::SetUpNode(std::string_view handler, const std::string& name) {
   Trap(handler, [&] {
@@ -307,6 +324,7 @@ void ScanRun::ProcessExtras(const std::string& path) {
 int ScanRun::Run(bool uncompressed) {
   log_.Raw(std::string("Brontal ") + BRONTAL_VERSION);
   log_.Blank();
+  ChooseThreads();
   std::string computer;
   Trap("ErrMain", [&] { computer = services_.fs.ComputerName(); });
   SetUpNode("ErrMain", computer);

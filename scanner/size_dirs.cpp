@@ -4,12 +4,81 @@
 // tree nor a directory swapped for a link can take them off course.
 #include "scanner/size_dirs.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <deque>
+#include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
+#include "scanner/worker_pool.h"
+
 namespace brontal {
+
+// What a walk and its workers tell each other.
+struct WorkerSignals {
+  // The run's error count once the subtrees handed out before the current one were consumed.
+  std::atomic<int> run_errors{0};
+  // Set when the walk ends, normally or not: a worker leaves what it is sizing.
+  std::atomic<bool> stop{false};
+};
+
+namespace {
+
+// Thrown in a worker to leave its subtree: the walk has ended, or will halt before it needs
+// the subtree's total.
+struct WorkerStopped {};
+
+}  // namespace
+
+// The errors of one worker's subtree, kept in the order they came, each as its halting prefix
+// and what completes its stamped line.
+class ErrorJournal {
+ public:
+  explicit ErrorJournal(const WorkerSignals& signals) : signals_(&signals) {}
+
+  // Keeps an error. Throws WorkerStopped when the walk has ended, or when the run will surely
+  // have halted by this error, whatever comes before it.
+  void Add(std::string_view halt_prefix, std::function<void(ZoneLine&)> fill) {
+    entries_.push_back(Entry{std::string(halt_prefix), std::move(fill)});
+    if (signals_->run_errors.load(std::memory_order_relaxed) +
+            static_cast<std::int64_t>(entries_.size()) >
+        kMaxSizingErrors) {
+      throw WorkerStopped{};
+    }
+    ThrowIfStopped();
+  }
+
+  void ThrowIfStopped() const {
+    if (signals_->stop.load(std::memory_order_relaxed)) throw WorkerStopped{};
+  }
+
+  // Counts and logs the errors on `run` as they would have been at once; throws HaltRun past
+  // the limit.
+  void Replay(SizingRun& run) const {
+    for (const Entry& entry : entries_) {
+      run.CountError(entry.halt_prefix);
+      ZoneLine line = run.log.Stamped();
+      entry.fill(line);
+      run.log.Raw(line);
+    }
+  }
+
+ private:
+  struct Entry {
+    std::string halt_prefix;
+    std::function<void(ZoneLine&)> fill;
+  };
+  const WorkerSignals* signals_;
+  std::vector<Entry> entries_;
+};
+
 namespace {
 
 // Step markers: the error line of SizeDirs names the step that failed.
@@ -77,17 +146,30 @@ std::int64_t KnownLength(const DirEntry& entry) {
   return entry.length;
 }
 
+// Counts and logs an error: `fill` completes its stamped line. On a worker's run the error is
+// kept for the walk to count and log in order, so `fill` must own what it writes.
+template <class Fill>
+void Emit(SizingRun& run, std::string_view halt_prefix, Fill&& fill) {
+  if (run.journal != nullptr) {
+    run.journal->Add(halt_prefix, std::forward<Fill>(fill));
+    return;
+  }
+  run.CountError(halt_prefix);
+  ZoneLine line = run.log.Stamped();
+  fill(line);
+  run.log.Raw(line);
+}
+
 // The length of a file whose allocated size could not be read, taken through its short path.
 std::int64_t FallbackLength(SizingRun& run, const std::string& path,
                             std::string_view fallback_prefix) {
   std::string short_path = run.fs.ShortPathOf(path);
   if (!run.ignore_err53) {
-    run.CountError(kFallbackHaltPrefix);
-    run.log.Raw(run.log.Stamped()
-                    .Text(fallback_prefix)
-                    .Zone()
-                    .Text("Resorting to simple file length function for '" + path + "' (" +
-                          short_path + ")"));
+    Emit(run, kFallbackHaltPrefix,
+         [fallback_prefix, text = "Resorting to simple file length function for '" + path + "' (" +
+                                  short_path + ")"](ZoneLine& line) {
+           line.Text(fallback_prefix).Zone().Text(text);
+         });
   }
   return KnownLength(run.fs.Stat(short_path));
 }
@@ -118,17 +200,19 @@ template <class Variant, class DirText>
 void DirError(SizingRun& run, const FsError& error, const DirText& dir_text,
               std::string_view name) {
   if (Ignored<Variant>(run, error)) return;
-  run.CountError(Variant::kDirPrefix);
-  run.log.Raw(run.log.Stamped()
-                  .Text(Variant::kDirPrefix)
-                  .Zone()
-                  .Number(error.Number())
-                  .Zone()
-                  .Text(error.what())
-                  .Zone()
-                  .Text(dir_text())
-                  .Zone()
-                  .Text(name));
+  Emit(run, Variant::kDirPrefix,
+       [number = error.Number(), text = std::string(error.what()), dir = dir_text(),
+        name = std::string(name)](ZoneLine& line) {
+         line.Text(Variant::kDirPrefix)
+             .Zone()
+             .Number(number)
+             .Zone()
+             .Text(text)
+             .Zone()
+             .Text(dir)
+             .Zone()
+             .Text(name);
+       });
 }
 
 // Where a SizeDirs walk stood when an error came, for its error line.
@@ -146,32 +230,33 @@ struct DirsPlace {
 template <class Variant>
 void DirsError(SizingRun& run, const FsError& error, const DirsPlace& place) {
   if (Ignored<Variant>(run, error)) return;
-  run.CountError(Variant::kDirsPrefix);
-  run.log.Raw(run.log.Stamped()
-                  .Text(Variant::kDirsPrefix)
-                  .Zone()
-                  .Number(error.Number())
-                  .Zone()
-                  .Text(error.what())
-                  .Zone()
-                  .Text("mypath:")
-                  .Text(place.dir)
-                  .Zone()
-                  .Text("myname:")
-                  .Text(place.name)
-                  .Zone()
-                  .Text("errloc:")
-                  .Text(place.marker)
-                  .Zone()
-                  .Number(place.i)
-                  .Zone()
-                  .Number(place.n)
-                  .Zone()
-                  .Number(place.last)
-                  .Zone()
-                  .Number(place.names_bound)
-                  .Zone()
-                  .Number(place.sizes_bound));
+  // Only the walk in order sizes expanded directories, so the line is written at once.
+  Emit(run, Variant::kDirsPrefix, [&](ZoneLine& line) {
+    line.Text(Variant::kDirsPrefix)
+        .Zone()
+        .Number(error.Number())
+        .Zone()
+        .Text(error.what())
+        .Zone()
+        .Text("mypath:")
+        .Text(place.dir)
+        .Zone()
+        .Text("myname:")
+        .Text(place.name)
+        .Zone()
+        .Text("errloc:")
+        .Text(place.marker)
+        .Zone()
+        .Number(place.i)
+        .Zone()
+        .Number(place.n)
+        .Zone()
+        .Number(place.last)
+        .Zone()
+        .Number(place.names_bound)
+        .Zone()
+        .Number(place.sizes_bound);
+  });
 }
 
 // The directories from a walk's root down to where it stands, each opened through the one
@@ -187,7 +272,13 @@ class DirectoryChain {
       : fs_(fs), open_limit_(static_cast<std::size_t>(std::max(open_limit, 1))) {}
 
   // Opens the walk's root by its path `dir`, which ends in a separator. Throws FsError.
-  void OpenRoot(const std::string& dir) { Push(fs_.List(dir), dir); }
+  void OpenRoot(const std::string& dir) { Adopt(fs_.List(dir), dir); }
+
+  // Starts the walk from `dir`, already open, whose logical path is `path` with a trailing
+  // separator.
+  void Adopt(std::unique_ptr<DirectoryListing> dir, std::string path) {
+    Push(std::move(dir), std::move(path));
+  }
 
   // Makes sure the deepest directory is open, before its next subdirectory is entered. Throws
   // FsError when it cannot be had again as the same directory; the walk must then leave the
@@ -335,6 +426,7 @@ std::int64_t SizeSubtree(SizingRun& run, DirectoryChain& chain, bool descend) {
             run, error, [&] { return chain.Dir() + name + '\\'; }, run.scratch.name);
         continue;
       }
+      if (run.journal != nullptr) run.journal->ThrowIfStopped();
       // Only a listing that shows "." (a fake's can) names a directory through itself.
       const bool descend_child = name != ".";
       levels.push_back(ListSubtreeLevel<Variant>(run, chain, descend_child));
@@ -364,6 +456,39 @@ std::int64_t SizeDirImpl(SizingRun& run, std::string_view path) {
   return SizeSubtree<Variant>(run, chain, !dir.ends_with("\\.\\"));
 }
 
+// What a worker made of one subtree sized whole.
+struct SubtreeOutcome {
+  std::int64_t total = 0;
+  ErrorJournal errors;
+};
+
+// On a worker thread: the total of the subdirectory `name` of `parent`, whose logical path is
+// `dir`, and everything below it, as the walk in order would size it, its errors kept for that
+// walk. `run` gives the file system and the settings, and is not changed.
+template <class Variant>
+SubtreeOutcome SizeSubtreeApart(const SizingRun& run, const WorkerSignals& signals,
+                                DirectoryListing& parent, const std::string& dir,
+                                const std::string& name, int open_limit) {
+  SubtreeOutcome outcome{0, ErrorJournal(signals)};
+  SizingRun worker{run.fs, run.log, run.ignore_err53};
+  worker.journal = &outcome.errors;
+  const std::string path = dir + name + '\\';
+  try {
+    DirectoryChain chain(worker.fs, open_limit);
+    try {
+      chain.Adopt(parent.OpenChild(name), path);
+    } catch (const FsError& error) {
+      DirError<Variant>(
+          worker, error, [&path] { return path; }, worker.scratch.name);
+      return outcome;
+    }
+    outcome.total = SizeSubtree<Variant>(worker, chain, name != ".");
+  } catch (const WorkerStopped&) {
+    // The walk has ended, or halts within this subtree's errors: its total is never used.
+  }
+  return outcome;
+}
+
 // One directory of a SizeDirs walk that gets entries of its own, and where the walk stands in
 // it, for its error lines.
 struct ExpandedLevel {
@@ -388,7 +513,12 @@ class ExpandingWalk {
         sizes_(sizes),
         n_(n),
         maxlevel_(maxlevel),
-        chain_(run.fs, run.open_directory_limit) {}
+        chain_(run.fs, run.open_directory_limit),
+        threads_(std::clamp(run.threads, 1, kMaxSizingThreads)) {}
+  ExpandingWalk(const ExpandingWalk&) = delete;
+  ExpandingWalk& operator=(const ExpandingWalk&) = delete;
+  // Workers still sizing leave their subtrees; the pool, going first, waits for them.
+  ~ExpandingWalk() { signals_.stop.store(true); }
 
   std::int64_t Run(std::string_view path, int level) {
     // Copied before the arrays can grow, as `path` may be one of their elements.
@@ -399,6 +529,10 @@ class ExpandingWalk {
       if (at.i <= at.last) {
         const bool whole = at.level + 1 > maxlevel_;
         at.marker = whole ? kCallSizeDir : Variant::kCallSizeDirs;
+        if (whole && threads_ > 1) {
+          SizeWholeApart(at);
+          continue;
+        }
         if (!Reenter(at)) continue;
         const std::string name = names_[at.i].substr(at.dir.size());
         if (whole) {
@@ -510,6 +644,34 @@ class ExpandingWalk {
     return size;
   }
 
+  // Sizes the subdirectories of `at` not yet sized, all of them sized whole, on the workers,
+  // at most a few per thread ahead of the one the walk waits for. Each is recorded, and its
+  // errors counted and logged, in the walk's order; `at` stays open meanwhile for the workers
+  // to enter its subdirectories through it.
+  void SizeWholeApart(ExpandedLevel& at) {
+    if (!Reenter(at)) return;
+    if (!pool_) pool_.emplace(threads_);
+    DirectoryListing& parent = chain_.Top();
+    // Each worker holds a quarter of the walk's directories open, so that with the most threads
+    // all of them together stay far below the descriptors a process may hold.
+    const int open_limit = std::max(run_.open_directory_limit / 4, 1);
+    const int ahead = 4 * threads_;
+    std::deque<std::future<SubtreeOutcome>> pending;
+    for (int next = at.i; at.i <= at.last;) {
+      for (; next <= at.last && next - at.i < ahead; ++next) {
+        pending.push_back(pool_->Submit([&run = run_, &signals = signals_, &parent, dir = at.dir,
+                                         name = names_[next].substr(at.dir.size()), open_limit] {
+          return SizeSubtreeApart<Variant>(run, signals, parent, dir, name, open_limit);
+        }));
+      }
+      SubtreeOutcome outcome = pending.front().get();
+      pending.pop_front();
+      outcome.errors.Replay(run_);
+      signals_.run_errors.store(run_.error_count, std::memory_order_relaxed);
+      Record(at, outcome.total);
+    }
+  }
+
   // Makes sure the walk can enter the next subdirectory of `at`; when `at` cannot be had again
   // as the same directory, logs the error and leaves its subdirectories not yet sized at 0,
   // rather than at what the arrays held before.
@@ -543,6 +705,11 @@ class ExpandingWalk {
   int maxlevel_;
   DirectoryChain chain_;
   std::vector<ExpandedLevel> stack_;
+  int threads_;
+  WorkerSignals signals_;
+  // Made at the first subtrees sized whole; last, so that it goes first, its workers still
+  // using the chain's directories.
+  std::optional<WorkerPool> pool_;
 };
 
 template <class Variant>
@@ -556,6 +723,22 @@ std::int64_t SizeDirsImpl(SizingRun& run, std::string_view path, std::vector<std
 }
 
 }  // namespace
+
+int DefaultSizingThreads() {
+  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return static_cast<int>(std::clamp<long>(online, 1, kMaxSizingThreads));
+}
+
+std::optional<int> ParseSizingThreads(std::string_view text) {
+  int threads = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, threads);
+  if (error == std::errc::result_out_of_range && stop == end && !text.starts_with('-')) {
+    return kMaxSizingThreads;
+  }
+  if (error != std::errc() || stop != end || threads < 1) return std::nullopt;
+  return std::min(threads, kMaxSizingThreads);
+}
 
 void SizingRun::CountError(std::string_view prefix) {
   if (++error_count > kMaxSizingErrors) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,10 @@ inline constexpr int kEntryArrayStep = 1111;
 // How many directories of a walk are held open at once, well below the descriptors a process
 // may hold: an ancestor given back is reopened through ".." when the walk needs it again.
 inline constexpr int kOpenDirectoryLimit = 64;
+// The most threads a walk sizes subtrees with.
+inline constexpr int kMaxSizingThreads = 16;
+
+class ErrorJournal;
 
 // Thrown once the halting line is written, when a run's error count passes kMaxSizingErrors.
 // Deliberately not a std::exception, so that handlers that trap ordinary errors let it pass
@@ -36,11 +41,24 @@ struct SizingRun {
   DirEntry scratch{};         // the one entry every listing reads into; not state of the run
   // How many directories a walk holds open; at least 1 is used.
   int open_directory_limit = kOpenDirectoryLimit;
+  // How many threads SizeDirs and SizeDirsNT size subtrees with; 1 (or less) walks in this
+  // thread alone. The entries, the log and the error count come out the same either way.
+  int threads = 1;
+  // Set on the run of a worker thread: its errors are kept here, for the thread that walks in
+  // order to count and log them, rather than counted and logged at once.
+  ErrorJournal* journal = nullptr;
 
   // Counts one error. Past kMaxSizingErrors writes the date and time, `prefix` and
   // "Halting - too many errors", and throws HaltRun.
   void CountError(std::string_view prefix);
 };
+
+// The thread count a walk uses by default: the online CPUs, at least 1, at most
+// kMaxSizingThreads.
+int DefaultSizingThreads();
+// The thread count `text` (the value of BRONTAL_THREADS) asks for, at most kMaxSizingThreads;
+// nullopt when it is not a whole number of at least 1.
+std::optional<int> ParseSizingThreads(std::string_view text);
 
 // Sizes the directory `path` at `level` (2 for a drive root or share), measuring files by
 // length, and returns its total bytes. names(n) must already hold `path`; appends after n its
@@ -53,6 +71,11 @@ struct SizingRun {
 // symbolic link or a mount after it was listed is an error, not followed. A directory that
 // cannot be returned to as the same one (the tree was moved meanwhile) is an error too, and
 // the walk leaves the rest of it. Any depth is walked, without deep recursion.
+// With run.threads above 1 the subdirectories sized whole (those at maxlevel + 1) are sized by
+// worker threads, each listed and entered through the same parent as by a single thread; their
+// errors are counted and logged in the order a single thread would, so that only a tree
+// changed during the walk can come out otherwise. Past the error limit the walk halts at the
+// same error, and the workers are stopped before this returns or throws.
 std::int64_t SizeDirs(SizingRun& run, std::string_view path, std::vector<std::string>& names,
                       std::vector<std::int64_t>& sizes, int& n, int level, int maxlevel);
 // SizeDirs measuring files by the space they occupy (DirEntry::compressed), except a

@@ -22,30 +22,18 @@
 #include <set>
 
 #include "platform/testing/disk_tree.h"
+#include "platform/testing/env_guard.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal {
 namespace {
 
 using testing::DeepTree;
+using testing::EnvGuard;
 using testing::LogicalOf;
 using testing::TempFolder;
 
 const std::string kFullwidthBackslash = "\xEF\xBC\xBC";
-
-// Sets or unsets an environment variable for one test and restores it afterwards.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  }
-  ~EnvGuard() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 void WriteFile(const std::string& path, std::string_view content) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

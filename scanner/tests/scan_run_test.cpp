@@ -16,7 +16,9 @@
 #include "platform/fake_filesystem.h"
 #include "platform/fixed_locale.h"
 #include "platform/sqlite_engine.h"
+#include "platform/testing/env_guard.h"
 #include "platform/testing/temp_folder.h"
+#include "scanner/size_dirs.h"
 #include "store/schema.h"
 
 namespace brontal {
@@ -183,9 +185,9 @@ TEST_F(ScanRunTest, ExtrasLinesThatNameNoPathAreRefusedAndTrailingSeparatorsDrop
   files_.AddFile("\\\\server2\\users\\top.txt", 1);
   files_.AddFile("\\\\server2\\users\\alice\\a.txt", 7);
   files_.AddFile("C:\\x\\y", 1000);  // what an empty path would reach on this machine
-  std::ofstream(folder_ / "extras.txt")
-      << "server2\nH:=\\\\server2\\users\\\\\nI:=\nJ:=\\\n"
-      << "K:=\\\\server2\\users\0\\alice\n"sv << "\nend\n";
+  std::ofstream(folder_ / "extras.txt") << "server2\nH:=\\\\server2\\users\\\\\nI:=\nJ:=\\\n"
+                                        << "K:=\\\\server2\\users\0\\alice\n"sv
+                                        << "\nend\n";
   EXPECT_EQ(Scan(), kScanNotStored);
   EXPECT_EQ(Query("select DirParent, Dir, Brontal from Dirs where DirParent like \"R\\server2*\" "
                   "or Dir = \"server2\" order by rowid"),
@@ -248,15 +250,34 @@ TEST_F(ScanRunTest, ALogThatCannotBeCreatedStopsTheRunBeforeAnything) {
 }
 
 TEST_F(ScanRunTest, TooManyErrorsHaltTheRunWithNothingStored) {
+  // Expanded directories that fail, and below them directories sized whole on workers.
   for (int i = 0; i < 2223; ++i) {
-    std::string dir = "C:\\bad" + std::to_string(i);
+    std::string dir = (i % 2 ? "C:\\bad" : "C:\\WINNT\\bad") + std::to_string(i);
     files_.AddDirectory(dir);
     files_.FailList(dir, kFsPermissionDenied, "Permission denied: '" + dir + "'");
   }
-  EXPECT_EQ(Scan(), kScanHalted);
-  EXPECT_EQ(Query("select count(*) from Dirs"), (Rows{"0"}));
-  Rows log = LogMessages();
-  EXPECT_NE(log.back().find("Halting - too many errors"), std::string::npos) << log.back();
+  for (const char* threads : {"1", "4"}) {
+    testing::EnvGuard env("BRONTAL_THREADS", threads);
+    EXPECT_EQ(Scan(), kScanHalted);
+    EXPECT_EQ(Query("select count(*) from Dirs"), (Rows{"0"}));
+    EXPECT_EQ(Query("select count(*) from Periods"), (Rows{"0"}));
+    Rows log = LogMessages();
+    EXPECT_NE(log.back().find("Halting - too many errors"), std::string::npos) << log.back();
+  }
+}
+
+TEST_F(ScanRunTest, AThreadCountThatIsNoNumberFallsBackToTheDefaultWithALogLine) {
+  const std::string fallback =
+      " is not a number of threads; sizing with " + std::to_string(DefaultSizingThreads());
+  for (const char* threads : {"0", "-1", "x", "2"}) {
+    testing::EnvGuard env("BRONTAL_THREADS", threads);
+    EXPECT_EQ(Scan(), kScanStored);
+    const Rows log = LogMessages();
+    const std::string line = "BRONTAL_THREADS '" + std::string(threads) + "'" + fallback;
+    EXPECT_EQ(std::count(log.begin(), log.end(), line), threads == "2"sv ? 0 : 1) << line;
+  }
+  EXPECT_EQ(ParseSizingThreads("99999999999"), kMaxSizingThreads);
+  EXPECT_EQ(ParseSizingThreads("3 "), std::nullopt);
 }
 
 TEST_F(ScanRunTest, ASecondRunInThePeriodReplacesTheFirst) {

@@ -23,6 +23,7 @@
 #include "platform/fixed_locale.h"
 #include "platform/linux_filesystem.h"
 #include "platform/testing/disk_tree.h"
+#include "platform/testing/file_access.h"
 #include "platform/testing/temp_folder.h"
 #include "store/program_log.h"
 
@@ -35,11 +36,16 @@ const std::string kStamp = "12/7/2026 10:25:21 PM" + std::string(7, ' ');
 
 std::string Sp(int count) { return std::string(static_cast<std::size_t>(count), ' '); }
 
-class SizeDirsTest : public ::testing::Test {
+// Each walk runs with the number of threads the test is instantiated with.
+class SizeDirsTest : public ::testing::TestWithParam<int> {
  protected:
   // Sizes `drive` as the scan run does: arrays for one drive, names(1) = the drive, level 2.
   void Size(const std::string& drive, int maxlevel, bool nt) { Size(run_, drive, maxlevel, nt); }
   void Size(SizingRun& run, const std::string& drive, int maxlevel, bool nt) {
+    Size(run, drive, maxlevel, nt, GetParam());
+  }
+  void Size(SizingRun& run, const std::string& drive, int maxlevel, bool nt, int threads) {
+    run.threads = threads;
     names_.assign(1 + kEntryArrayStep + 1, "");
     sizes_.assign(names_.size(), 0);
     n_ = 1;
@@ -90,7 +96,7 @@ class SizeDirsTest : public ::testing::Test {
   int n_ = 0;
 };
 
-TEST_F(SizeDirsTest, DepthTwoGivesOwnFilesAndWholeTopLevelDirectories) {
+TEST_P(SizeDirsTest, DepthTwoGivesOwnFilesAndWholeTopLevelDirectories) {
   AddStandardTree();
   Size("C:", 2, false);
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "C:", "C:\\.", "C:\\WINNT", "C:\\Users"}));
@@ -100,7 +106,7 @@ TEST_F(SizeDirsTest, DepthTwoGivesOwnFilesAndWholeTopLevelDirectories) {
   EXPECT_EQ(run_.error_count, 0);
 }
 
-TEST_F(SizeDirsTest, DeeperLevelsFollowOwnFilesThenSubdirectoriesThenTheirSubtrees) {
+TEST_P(SizeDirsTest, DeeperLevelsFollowOwnFilesThenSubdirectoriesThenTheirSubtrees) {
   AddStandardTree();
   Size("C:", 3, false);
   EXPECT_EQ(Names(),
@@ -124,7 +130,7 @@ TEST_F(SizeDirsTest, DeeperLevelsFollowOwnFilesThenSubdirectoriesThenTheirSubtre
   }
 }
 
-TEST_F(SizeDirsTest, RootsOfAnyFormAndEmptyDirectories) {
+TEST_P(SizeDirsTest, RootsOfAnyFormAndEmptyDirectories) {
   fs_.AddDirectory("/\\etc");
   fs_.AddDirectory("\\\\SERVER2\\USERS");
   Size("/", 3, false);
@@ -134,7 +140,7 @@ TEST_F(SizeDirsTest, RootsOfAnyFormAndEmptyDirectories) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "\\\\SERVER2\\USERS", "\\\\SERVER2\\USERS\\."}));
 }
 
-TEST_F(SizeDirsTest, PagefileCountsByLengthInTheRootOnly) {
+TEST_P(SizeDirsTest, PagefileCountsByLengthInTheRootOnly) {
   fs_.AddFile("C:\\pagefile.sys", 1000, 200);
   fs_.AddFile("C:\\PAGEFILE.SYS", 300, 30);
   fs_.AddFile("C:\\boot.ini", 10, 4);
@@ -150,7 +156,7 @@ TEST_F(SizeDirsTest, PagefileCountsByLengthInTheRootOnly) {
   }
 }
 
-TEST_F(SizeDirsTest, SizesAre64BitAndSparseFilesCountByAllocatedSpace) {
+TEST_P(SizeDirsTest, SizesAre64BitAndSparseFilesCountByAllocatedSpace) {
   fs_.AddFile("C:\\three.bin", 3 * kGiB);
   fs_.AddFile("C:\\data\\five.bin", 5 * kGiB);
   fs_.AddFile("C:\\data\\sparse.img", 10 * kGiB, 4096);
@@ -161,7 +167,7 @@ TEST_F(SizeDirsTest, SizesAre64BitAndSparseFilesCountByAllocatedSpace) {
   EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 8 * kGiB + 4096, 3 * kGiB, 5 * kGiB + 4096}));
 }
 
-TEST_F(SizeDirsTest, UnlistableDirectoryIsOneErrorNamingItsPath) {
+TEST_P(SizeDirsTest, UnlistableDirectoryIsOneErrorNamingItsPath) {
   AddStandardTree();
   fs_.FailList("C:\\Users\\bob", kFsPermissionDenied, "Permission denied: C:\\Users\\bob");
   Size("C:", 2, false);
@@ -174,7 +180,7 @@ TEST_F(SizeDirsTest, UnlistableDirectoryIsOneErrorNamingItsPath) {
   EXPECT_EQ(run_.error_count, 1);
 }
 
-TEST_F(SizeDirsTest, UnlistableExpandedDirectoryKeepsItsOwnFilesEntry) {
+TEST_P(SizeDirsTest, UnlistableExpandedDirectoryKeepsItsOwnFilesEntry) {
   AddStandardTree();
   fs_.FailList("C:\\Users", kFsPermissionDenied, "Permission denied: C:\\Users");
   Size("C:", 3, false);
@@ -190,7 +196,7 @@ TEST_F(SizeDirsTest, UnlistableExpandedDirectoryKeepsItsOwnFilesEntry) {
                                   Sp(8) + " 1112 ");
 }
 
-TEST_F(SizeDirsTest, BrokenListingIsLoggedAndTheRestStillCounts) {
+TEST_P(SizeDirsTest, BrokenListingIsLoggedAndTheRestStillCounts) {
   AddStandardTree();
   fs_.BreakListing("C:\\WINNT", 1, kFsDeviceIo, "I/O error");
   fs_.BreakListing("C:\\WINNT\\system32", 1, kFsDeviceIo, "I/O error");
@@ -208,7 +214,7 @@ TEST_F(SizeDirsTest, BrokenListingIsLoggedAndTheRestStillCounts) {
   EXPECT_EQ(run_.error_count, 2);
 }
 
-TEST_F(SizeDirsTest, UnreadableAttributesMakeAPlainFileWithoutError) {
+TEST_P(SizeDirsTest, UnreadableAttributesMakeAPlainFileWithoutError) {
   fs_.AddFile("C:\\d\\odd\\inside", 99);
   fs_.AddFile("C:\\d\\f", 1);
   fs_.FailAttributes("C:\\d\\odd", kFsPermissionDenied);
@@ -228,7 +234,7 @@ class VanishedFileTest : public SizeDirsTest {
   }
 };
 
-TEST_F(VanishedFileTest, NTVariantFallsBackThenCountsTheFailureToo) {
+TEST_P(VanishedFileTest, NTVariantFallsBackThenCountsTheFailureToo) {
   Size("C:", 3, true);
   EXPECT_EQ(sizes_[3], 64);
   EXPECT_EQ(run_.error_count, 2);
@@ -250,7 +256,7 @@ TEST_F(VanishedFileTest, NTVariantFallsBackThenCountsTheFailureToo) {
   EXPECT_EQ(lines[4].substr(0, 60), kStamp + "errSizeDirNT: " + Sp(14) + " 53 ");
 }
 
-TEST_F(VanishedFileTest, IgnoreErr53SilencesOnlyTheNTVariants) {
+TEST_P(VanishedFileTest, IgnoreErr53SilencesOnlyTheNTVariants) {
   run_.ignore_err53 = true;
   Size("C:", 3, true);
   Size("C:", 2, true);
@@ -264,7 +270,7 @@ TEST_F(VanishedFileTest, IgnoreErr53SilencesOnlyTheNTVariants) {
   EXPECT_EQ(LogLines().at(2).substr(0, 46), kStamp + "ErrSizeDirs: " + Sp(1) + " 53 ");
 }
 
-TEST_F(SizeDirsTest, UnmeasurableFileFallsBackToTheLengthOfItsShortPath) {
+TEST_P(SizeDirsTest, UnmeasurableFileFallsBackToTheLengthOfItsShortPath) {
   fs_.AddFile("C:\\Program Files\\big.dat", 5000, 4096);
   fs_.FailSize("C:\\Program Files\\big.dat", kFsDeviceIo, "I/O error");
   fs_.SetShortPath("C:\\Program Files\\big.dat", "C:\\PROGRA~1\\big.dat");
@@ -279,7 +285,7 @@ TEST_F(SizeDirsTest, UnmeasurableFileFallsBackToTheLengthOfItsShortPath) {
                 kStamp + "  C:\\Program Files" + Sp(10) + " 5000 "}));
 }
 
-TEST_F(SizeDirsTest, The2223rdErrorHaltsTheRun) {
+TEST_P(SizeDirsTest, The2223rdErrorHaltsTheRun) {
   for (int i = 0; i < 2300; ++i) {
     std::string dir = "C:\\d" + std::to_string(i);
     fs_.AddDirectory(dir);
@@ -296,9 +302,25 @@ TEST_F(SizeDirsTest, The2223rdErrorHaltsTheRun) {
   ASSERT_EQ(lines.size(), 2u * 2222 + 1);  // an error and a size per directory, then the end
   EXPECT_EQ(lines[2 * 2221 + 1], kStamp + "  C:\\d2221" + Sp(4) + " 0 ");
   EXPECT_EQ(lines.back(), kStamp + "ErrSizeDir: " + Sp(2) + "Halting - too many errors");
+
+  // All the errors in one subtree sized whole: a worker stops once the halt is sure.
+  run_.error_count = 0;
+  for (int i = 0; i < 2300; ++i) {
+    std::string dir = "D:\\big\\d" + std::to_string(i);
+    fs_.AddDirectory(dir);
+    fs_.FailList(dir, kFsPermissionDenied, "Permission denied: " + dir);
+  }
+  EXPECT_THROW(Size("D:", 2, false), HaltRun);
+  EXPECT_EQ(run_.error_count, 2223);
+  lines = LogLines();
+  ASSERT_EQ(lines.size(), 2u * 2222 + 1 + 2222 + 1);
+  EXPECT_EQ(lines[lines.size() - 2].substr(kStamp.size()),
+            "ErrSizeDir: " + Sp(2) + " 70 " + Sp(10) + "Permission denied: D:\\big\\d2221" +
+                Sp(11) + "D:\\big\\d2221\\" + Sp(1));
+  EXPECT_EQ(lines.back(), kStamp + "ErrSizeDir: " + Sp(2) + "Halting - too many errors");
 }
 
-TEST_F(SizeDirsTest, TheErrorCountIsSharedAcrossTheRun) {
+TEST_P(SizeDirsTest, TheErrorCountIsSharedAcrossTheRun) {
   fs_.AddFile("C:\\d\\temp.log", 50);
   fs_.VanishAfterListing("C:\\d\\temp.log");
   run_.error_count = kMaxSizingErrors;
@@ -309,7 +331,7 @@ TEST_F(SizeDirsTest, TheErrorCountIsSharedAcrossTheRun) {
   EXPECT_NO_THROW(Size("C:", 3, true));
 }
 
-TEST_F(SizeDirsTest, ArraysGrowBy1111WhenTheNextIndexReachesTheBoundLessOne) {
+TEST_P(SizeDirsTest, ArraysGrowBy1111WhenTheNextIndexReachesTheBoundLessOne) {
   // Subdirectory d<k> lands on index k + 3, after the drive and its own-files entry.
   for (int i = 0; i < 1108; ++i) fs_.AddDirectory("C:\\d" + std::to_string(i));
   Size("C:", 2, false);
@@ -340,7 +362,7 @@ TEST_F(SizeDirsTest, ArraysGrowBy1111WhenTheNextIndexReachesTheBoundLessOne) {
   EXPECT_THROW(SizeDirs(run_, "D:", names_, sizes_, n_, 2, 2), std::invalid_argument);
 }
 
-TEST_F(SizeDirsTest, LogLinesAndWriteFailures) {
+TEST_P(SizeDirsTest, LogLinesAndWriteFailures) {
   log_.Line("Finished");
   log_.Blank();
   log_.Raw("Processing extras.txt");
@@ -353,7 +375,7 @@ TEST_F(SizeDirsTest, LogLinesAndWriteFailures) {
   EXPECT_EQ(LogLines().size(), 3u);
 }
 
-TEST_F(SizeDirsTest, DirectoryTurnedIntoALinkAfterItWasListedIsAnErrorNotFollowed) {
+TEST_P(SizeDirsTest, DirectoryTurnedIntoALinkAfterItWasListedIsAnErrorNotFollowed) {
   fs_.AddFile("C:\\b\\f", 1);
   fs_.AddFile("C:\\b\\victim\\own", 10);
   fs_.AddFile("D:\\hoard\\big", 1000000);
@@ -379,7 +401,7 @@ TEST_F(SizeDirsTest, DirectoryTurnedIntoALinkAfterItWasListedIsAnErrorNotFollowe
   EXPECT_EQ(run_.error_count, 1);
 }
 
-TEST_F(SizeDirsTest, DirectoryThatCannotBeReturnedToIsLeftNotWalkedInAnotherPlace) {
+TEST_P(SizeDirsTest, DirectoryThatCannotBeReturnedToIsLeftNotWalkedInAnotherPlace) {
   fs_.AddFile("C:\\a\\b\\c\\d\\e\\f", 1);
   fs_.AddFile("C:\\a\\b\\c\\z\\zz", 100);
   fs_.AddFile("C:\\a\\b\\y\\yy", 10);
@@ -402,7 +424,7 @@ TEST_F(SizeDirsTest, DirectoryThatCannotBeReturnedToIsLeftNotWalkedInAnotherPlac
   EXPECT_EQ(fs_.ListCount("C:\\a\\b\\c\\z"), 0);
 }
 
-TEST_F(SizeDirsTest, ExpandedDirectoryThatCannotBeReturnedToLeavesItsOtherEntriesAtZero) {
+TEST_P(SizeDirsTest, ExpandedDirectoryThatCannotBeReturnedToLeavesItsOtherEntriesAtZero) {
   fs_.AddFile("C:\\a\\b\\c\\f", 1);
   fs_.AddFile("C:\\a\\y\\yy", 10);
   fs_.AddFile("C:\\x\\xx", 100);
@@ -411,6 +433,12 @@ TEST_F(SizeDirsTest, ExpandedDirectoryThatCannotBeReturnedToLeavesItsOtherEntrie
   Size("C:", 3, true);
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "C:", "C:\\.", "C:\\a", "C:\\x", "C:\\a\\.",
                                                "C:\\a\\b", "C:\\a\\y", "C:\\x\\."}));
+  if (GetParam() > 1) {
+    // Workers size b and y through a, which the walk holds open for them: a is never lost.
+    EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 111, 0, 11, 100, 0, 1, 10, 100}));
+    EXPECT_EQ(run_.error_count, 0);
+    return;
+  }
   // a is left after b, whose ".." is no longer a; the rest of the drive goes on, the root
   // found again through its path.
   EXPECT_EQ(Sizes(), (std::vector<std::int64_t>{0, 101, 0, 1, 100, 0, 1, 0, 100}));
@@ -424,7 +452,7 @@ TEST_F(SizeDirsTest, ExpandedDirectoryThatCannotBeReturnedToLeavesItsOtherEntrie
   EXPECT_EQ(lines[2], kStamp + "  C:\\x" + Sp(8) + " 100 ");
 }
 
-TEST_F(SizeDirsTest, HoldingFewDirectoriesOpenChangesNothingButTheReopenings) {
+TEST_P(SizeDirsTest, HoldingFewDirectoriesOpenChangesNothingButTheReopenings) {
   AddStandardTree();
   fs_.AddFile("C:\\WINNT\\system32\\drivers\\etc\\deep\\er\\hosts", 9);
   fs_.AddFile("C:\\WINNT\\system32\\drivers\\etc\\other\\x", 4);
@@ -530,7 +558,7 @@ std::string Squeezed(std::string_view line) {
   return squeezed;
 }
 
-TEST_F(DiskWalkTest, TreeDeeperThanTheStackAndTheDescriptorsIsSizedWhole) {
+TEST_P(DiskWalkTest, TreeDeeperThanTheStackAndTheDescriptorsIsSizedWhole) {
   // A hundred thousand folders are no test of the disk: on a memory file system where there is
   // one. Any user can make such a tree; a walk that recursed per level would crash on it.
   const testing::TempFolder memory(testing::MemoryFolderRoot());
@@ -562,7 +590,7 @@ TEST_F(DiskWalkTest, TreeDeeperThanTheStackAndTheDescriptorsIsSizedWhole) {
   EXPECT_TRUE(tree.Remove());
 }
 
-TEST_F(DiskWalkTest, FolderSwappedForALinkDuringTheWalkIsAnErrorAndNotFollowed) {
+TEST_P(DiskWalkTest, FolderSwappedForALinkDuringTheWalkIsAnErrorAndNotFollowed) {
   const std::string root = tree_ / "root";
   const std::string victim = tree_ / "root/victim";
   ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
@@ -609,6 +637,79 @@ TEST_F(DiskWalkTest, FolderSwappedForALinkDuringTheWalkIsAnErrorAndNotFollowed) 
   EXPECT_NE(lines[1].find("mypath:" + logical_victim + "\\"), std::string::npos) << lines[1];
   EXPECT_NE(lines[1].find("errloc:firstdirget"), std::string::npos) << lines[1];
 }
+
+// The walk with GetParam() threads against the walk with one, on trees that hold what can go
+// wrong on a disk.
+class ThreadCountTest : public DiskWalkTest {
+ protected:
+  // Everything SizeDirs leaves of `root` with `threads` threads at depths 2 to 4, as text:
+  // entries and sizes, the error count and the log, written to `log_path`.
+  std::string WalkRecord(const std::string& root, int threads, const std::string& log_path) {
+    std::string record;
+    for (int maxlevel = 2; maxlevel <= 4; ++maxlevel) {
+      std::filesystem::remove(log_path);
+      ProgramLog log(LineFile(log_path), clock_, locale_);
+      SizingRun run{disk_, log};
+      Size(run, root, maxlevel, true, threads);
+      for (int i = 1; i <= n_; ++i) record += names_[i] + " " + std::to_string(sizes_[i]) + "\n";
+      record += "errors " + std::to_string(run.error_count) + "\n";
+      log.Close();
+      record += testing::ReadWholeFile(log_path);
+    }
+    return record;
+  }
+};
+
+TEST_P(ThreadCountTest, RealTreeWithUnreadableFoldersAndLongNamesComesOutTheSame) {
+  const std::filesystem::path root = tree_.path() / "root";
+  const std::string long_name(255, 'n');
+  for (int a = 0; a < 6; ++a) {
+    for (int b = 0; b < 4; ++b) {
+      const std::filesystem::path dir =
+          root / ("a" + std::to_string(a)) / ("b" + std::to_string(b)) / long_name / "c";
+      std::filesystem::create_directories(dir);
+      std::ofstream(dir / std::string(255, 'f')) << std::string(100 * a + b, 'x');
+      std::ofstream(dir.parent_path() / "g") << std::string(7, 'g');
+    }
+  }
+  std::filesystem::create_directory_symlink(root / "a1", root / "a0" / "link");
+  // Unreadable at each depth: expanded at some maxlevels, sized whole at others.
+  const std::vector<std::filesystem::path> locked = {root / "a2", root / "a3" / "b1",
+                                                     root / "a4" / "b2" / long_name,
+                                                     root / "a5" / "b3" / long_name / "c"};
+  for (const std::filesystem::path& dir : locked) ASSERT_EQ(::chmod(dir.c_str(), 0), 0) << dir;
+  // The walker must be refused: root, which is not, walks as nobody.
+  std::filesystem::permissions(tree_.path(), std::filesystem::perms::all);
+  const std::string logical = testing::LogicalOf(root);
+  const auto records = [&](std::string& out) {
+    const std::string log_path = tree_ / "walk.log";
+    out = WalkRecord(logical, 1, log_path) + '\0' + WalkRecord(logical, GetParam(), log_path);
+    return 0;
+  };
+  std::string out;
+  if (testing::RunningAsRoot()) {
+    const testing::AccountRun walk = testing::RunAsAccount(65534, 65534, records);
+    ASSERT_EQ(walk.status, 0);
+    out = walk.out;
+  } else {
+    records(out);
+  }
+  const std::size_t split = out.find('\0');
+  ASSERT_NE(split, std::string::npos);
+  const std::string one = out.substr(0, split);
+  EXPECT_EQ(out.substr(split + 1), one);
+  EXPECT_NE(one.find("errors 4\n"), std::string::npos) << one;
+  EXPECT_NE(one.find("a1\\b0\\" + long_name + " 107\n"), std::string::npos) << one;
+  for (const std::filesystem::path& dir : locked) ::chmod(dir.c_str(), 0755);
+}
+
+std::string ThreadsName(const ::testing::TestParamInfo<int>& info) {
+  return "Threads" + std::to_string(info.param);
+}
+INSTANTIATE_TEST_SUITE_P(, SizeDirsTest, ::testing::Values(1, 4), ThreadsName);
+INSTANTIATE_TEST_SUITE_P(, VanishedFileTest, ::testing::Values(1, 4), ThreadsName);
+INSTANTIATE_TEST_SUITE_P(, DiskWalkTest, ::testing::Values(1, 4), ThreadsName);
+INSTANTIATE_TEST_SUITE_P(, ThreadCountTest, ::testing::Values(4), ThreadsName);
 
 }  // namespace
 }  // namespace brontal
