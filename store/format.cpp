@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -210,25 +212,91 @@ std::string WriteSection(const Decimal& number, const NumberSection& section,
   return text + section.suffix;
 }
 
-std::string FormatDecimal(const Decimal& number, std::string_view pattern, const Locale& locale) {
+// A pattern cut into its sections and parsed. An empty negative or zero section is absent, so
+// that it falls back on the positive one.
+struct ParsedPattern {
+  std::string text;
+  NumberSection positive;
+  std::optional<NumberSection> negative;
+  std::optional<NumberSection> zero;
+};
+
+// The parsed form of `pattern`. A list writes thousands of cells with one or two patterns, so the
+// last few parsed are kept, one set a thread.
+const ParsedPattern& Parsed(std::string_view pattern) {
+  constexpr std::size_t kKept = 8;
+  thread_local std::vector<ParsedPattern> kept;
+  for (const ParsedPattern& parsed : kept) {
+    if (parsed.text == pattern) return parsed;
+  }
   if (pattern.empty()) throw std::invalid_argument("empty number pattern");
   std::vector<std::string_view> parts = SplitSections(pattern);
-  NumberSection positive = ParseNumberSection(parts[0]);
-  Decimal rounded = ScaledAndRounded(number, positive);
+  ParsedPattern parsed{std::string(pattern), ParseNumberSection(parts[0]), {}, {}};
+  if (parts.size() >= 2 && !parts[1].empty()) parsed.negative = ParseNumberSection(parts[1]);
+  if (parts.size() >= 3 && !parts[2].empty()) parsed.zero = ParseNumberSection(parts[2]);
+  if (kept.size() == kKept) kept.erase(kept.begin());
+  kept.push_back(std::move(parsed));
+  return kept.back();
+}
+
+std::string FormatDecimal(const Decimal& number, std::string_view pattern, const Locale& locale) {
+  const ParsedPattern& parsed = Parsed(pattern);
+  Decimal rounded = ScaledAndRounded(number, parsed.positive);
   if (rounded.digits.empty()) {
-    if (parts.size() >= 3 && !parts[2].empty()) {
-      NumberSection zero = ParseNumberSection(parts[2]);
-      return WriteSection(ScaledAndRounded(Decimal{}, zero), zero, locale);
-    }
-    return WriteSection(rounded, positive, locale);
+    if (parsed.zero)
+      return WriteSection(ScaledAndRounded(Decimal{}, *parsed.zero), *parsed.zero, locale);
+    return WriteSection(rounded, parsed.positive, locale);
   }
-  if (!number.negative) return WriteSection(rounded, positive, locale);
-  if (parts.size() >= 2 && !parts[1].empty()) {
-    NumberSection negative = ParseNumberSection(parts[1]);
-    Decimal magnitude = ScaledAndRounded(number, negative);
-    return WriteSection(magnitude, negative, locale);
+  if (!number.negative) return WriteSection(rounded, parsed.positive, locale);
+  if (parsed.negative) {
+    return WriteSection(ScaledAndRounded(number, *parsed.negative), *parsed.negative, locale);
   }
-  return "-" + WriteSection(rounded, positive, locale);
+  return "-" + WriteSection(rounded, parsed.positive, locale);
+}
+
+// Whether WriteSection would write a whole number with `section` as it stands: no decimals and
+// no percent scaling, so that nothing is rounded.
+bool WritesWholeAsIs(const NumberSection& section) {
+  return section.has_digits && section.max_decimals == 0 && section.percent_signs == 0;
+}
+
+// WriteSection for the magnitude of a whole number, without building a Decimal: the size and
+// change cells of the lists, thousands a list.
+std::string WriteWhole(std::uint64_t magnitude, const NumberSection& section,
+                       const std::string& separator) {
+  char digits[24];
+  char* first = std::end(digits);
+  for (; magnitude != 0; magnitude /= 10) *--first = static_cast<char>('0' + magnitude % 10);
+  const auto length = static_cast<std::size_t>(std::end(digits) - first);
+  const std::size_t padding = length < static_cast<std::size_t>(section.min_integer_digits)
+                                  ? static_cast<std::size_t>(section.min_integer_digits) - length
+                                  : 0;
+  const std::size_t width = length + padding;
+  std::string text;
+  text.reserve(section.prefix.size() + width + width / 3 * separator.size() +
+               section.suffix.size());
+  text += section.prefix;
+  for (std::size_t i = 0; i < width; ++i) {
+    if (section.grouped && i > 0 && (width - i) % 3 == 0) text += separator;
+    text += i < padding ? '0' : first[i - padding];
+  }
+  return text += section.suffix;
+}
+
+// FormatDecimal for a whole number when the section that writes it keeps it as it stands;
+// nullopt otherwise.
+std::optional<std::string> FormatWhole(std::int64_t value, std::string_view pattern,
+                                       const Locale& locale) {
+  const ParsedPattern& parsed = Parsed(pattern);
+  const bool negative = value < 0;
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  const NumberSection& section = magnitude == 0 && parsed.zero ? *parsed.zero
+                                 : negative && parsed.negative ? *parsed.negative
+                                                               : parsed.positive;
+  if (!WritesWholeAsIs(section)) return std::nullopt;
+  const std::string text = WriteWhole(magnitude, section, locale.ThousandsSeparator());
+  return negative && !parsed.negative ? "-" + text : text;
 }
 
 // ---- Dates -----------------------------------------------------------------------------------
@@ -441,10 +509,17 @@ double MegabytesExact(std::int64_t bytes) {
 std::string FormatNumber(double value, std::string_view pattern, const Locale& locale) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+  // A whole double of up to 15 digits is exactly what its 15 significant digits say, so it is
+  // written as the whole number it is (the change cells: differences of whole megabytes).
+  constexpr double kWholeDigitsLimit = 1e15;
+  if (std::fabs(value) < kWholeDigitsLimit && std::trunc(value) == value) {
+    return FormatNumber(static_cast<std::int64_t>(value), pattern, locale);
+  }
   return FormatDecimal(FromDouble(value), pattern, locale);
 }
 
 std::string FormatNumber(std::int64_t value, std::string_view pattern, const Locale& locale) {
+  if (auto text = FormatWhole(value, pattern, locale)) return *std::move(text);
   return FormatDecimal(FromInteger(value), pattern, locale);
 }
 

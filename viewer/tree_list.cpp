@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
 #include <unordered_set>
+#include <variant>
 
 #include "store/format.h"
 #include "store/sql_text.h"
@@ -17,6 +17,11 @@ namespace brontal {
 namespace {
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
 
 // Whether a comes before b as the database orders text: ASCII letters without regard to case,
 // bytes unsigned.
@@ -47,6 +52,30 @@ std::string NearestPlacedAncestor(std::string key, const std::unordered_set<std:
 DateTime CutToMinute(DateTime value) {
   return DateTime::FromSeconds(value.Seconds() - value.Second());
 }
+
+// The period of a list row, cut to the minute. The rows alternate between the two periods, so the
+// last two stored texts keep their dates rather than being read anew for each row.
+class PeriodReader {
+ public:
+  DateTime Read(const db::Value& stored) {
+    for (const Seen& seen : seen_) {
+      if (seen.stored == stored && !stored.IsNull()) return seen.period;
+    }
+    Seen& replaced = seen_[next_];
+    next_ = 1 - next_;
+    replaced.period = CutToMinute(stored.AsDate());
+    replaced.stored = stored;
+    return replaced.period;
+  }
+
+ private:
+  struct Seen {
+    db::Value stored;
+    DateTime period;
+  };
+  std::array<Seen, 2> seen_;
+  std::size_t next_ = 0;
+};
 
 }  // namespace
 
@@ -145,38 +174,67 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
   }
 
   const bool same = period1_text == period2_text;
-  // Rows pair by the exact name: the database orders Data and data as one name, interleaving
-  // their periods, and their lower-cased row keys are the same.
-  std::unordered_map<std::string, std::size_t> row_of_name;
+  // The query's columns by position, which spares a lookup by name for each of its rows.
+  constexpr int kDirColumn = 0, kSizeColumn = 1, kPeriodColumn = 2;
+  const std::string key_prefix = LowerCase(key) + "\\";
+  // Each row's whole megabytes in the two periods (0 when absent, as its empty cell counts), from
+  // which its change is written without reading the size cells back.
+  std::vector<std::array<std::int64_t, 2>> megabytes;
+  PeriodReader periods;
   int counter = 1;
   for (; !result->Eof(); result->MoveNext()) {
     ++counter;
     if (counter % 100 == 0 && progress) progress(counter / 2);
-    const std::string name = result->Field("dir").TextOr();
-    const db::Value size = result->Field("brontal");
+    // The name is read in place when it is text, as the column's affinity makes it.
+    const db::Value dir = result->Field(kDirColumn);
+    const std::string* dir_text = std::get_if<std::string>(&dir.data());
+    const std::string other_name = dir_text != nullptr ? std::string() : dir.TextOr();
+    const std::string& name = dir_text != nullptr ? *dir_text : other_name;
+    const db::Value size = result->Field(kSizeColumn);
+    const std::int64_t size_megabytes = size.IsNull() ? 0 : ToMegabytes(size.AsInt64());
     const std::string size_text = size.IsNull() ? "" : SizeCell(size.AsInt64(), locale);
-    const DateTime period = CutToMinute(result->Field("pdate").AsDate());
+    const DateTime period = periods.Read(result->Field(kPeriodColumn));
 
-    // The child's second period finds the row its first period made.
-    auto [found, added] = row_of_name.try_emplace(name, rows.size());
-    if (added) {
+    // Rows pair by the exact name. The database orders names without regard to case, so a
+    // child's periods come together, and those of Data and data (which Linux keeps side by side)
+    // interleave among the last rows, whose names differ only in case.
+    std::size_t found = rows.size();
+    for (std::size_t i = rows.size(); i > 0 && FoldedEqual(rows[i - 1].cells[0], name); --i) {
+      if (rows[i - 1].cells[0] == name) {
+        found = i - 1;
+        break;
+      }
+    }
+    if (found == rows.size()) {
       ListRow row;
-      row.key = LowerCase(std::string(key) + "\\" + name);
+      row.key = key_prefix + LowerCase(name);
       row.icon = IconKey(row.key, "closed");
       row.cells[0] = name;
       rows.push_back(std::move(row));
+      megabytes.push_back({0, 0});
     }
-    ListRow& row = rows[found->second];
+    ListRow& row = rows[found];
     // The cells are matched by period rather than by the pickers' texts, so that a text in
     // another letter case still finds its column.
-    if (period == *period1) row.cells[2] = size_text;
+    if (period == *period1) {
+      row.cells[2] = size_text;
+      megabytes[found][0] = size_megabytes;
+    }
     if (same) ++counter;
-    if (period == *period2) row.cells[3] = size_text;
+    if (period == *period2) {
+      row.cells[3] = size_text;
+      megabytes[found][1] = size_megabytes;
+    }
   }
   if (progress) progress(counter);
   result->Close();
 
-  for (ListRow& row : rows) row.cells[1] = ChangeCell(row.cells[2], row.cells[3], locale);
+  // The difference of two whole megabyte counts, far below 2^53, as ChangeCell would read it
+  // from the two cells.
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].cells[1] =
+        RightJustify(FormatNumber(megabytes[i][0] - megabytes[i][1], kChangeFormat, locale));
+  }
   // The query's order is already by name without regard to case; only names that differ in
   // case alone need putting in order.
   auto by_name = [](const ListRow& a, const ListRow& b) {

@@ -148,6 +148,24 @@ TEST_F(FormatNumberTest, MultiByteSeparator) {
   EXPECT_EQ(FormatNumber(1234567, "#,##0", french), "1\u202F234\u202F567");
 }
 
+// Whole numbers (and whole doubles under 10^15) take a shorter way than fractions; both must
+// write the same text, whichever patterns were used before.
+TEST_F(FormatNumberTest, WholeNumbersWriteAsFractionsDo) {
+  const char* change = "#,##0 ;#,##0-";
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(FormatNumber(999999999999999.0, "#,##0", german_), "999.999.999.999.999");
+    EXPECT_EQ(FormatNumber(999999999999999.2, "#,##0", english_), "999,999,999,999,999");
+    // From 10^15 a double is written to 15 significant digits.
+    EXPECT_EQ(FormatNumber(1234567890123456.0, "#,##0", english_), "1,234,567,890,123,460");
+    EXPECT_EQ(FormatNumber(-1000.0, change, english_), "1,000-");
+    EXPECT_EQ(FormatNumber(-999.6, change, english_), "1,000-");
+    EXPECT_EQ(FormatNumber(std::int64_t{-1}, "#,##0;;\"zero\"", english_), "-1");
+    EXPECT_EQ(FormatNumber(std::int64_t{0}, "#,##0;;\"zero\"", english_), "zero");
+    EXPECT_EQ(FormatNumber(-12.0, "0000 MB;(0,000)", english_), "(0,012)");
+    EXPECT_EQ(FormatNumber(-12.0, "#,##0.0", english_), "-12.0");
+  }
+}
+
 TEST_F(FormatNumberTest, NonFiniteValues) {
   EXPECT_EQ(FormatNumber(std::nan(""), "#,##0", english_), "NaN");
   EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity(), "#,##0", english_), "-Infinity");
