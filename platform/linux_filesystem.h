@@ -52,7 +52,9 @@ std::vector<std::string> LocalDiskMountPoints(const std::vector<MountEntry>& mou
 // The drives of a BRONTAL_DRIVES value: the ":"-separated items in order, empty ones skipped.
 std::vector<std::string> SplitDriveList(std::string_view text);
 
-// The file system of this computer.
+// The file system of this computer. It may be used from several threads as FileSystem allows:
+// it keeps no state of its own after construction, and a listing's Id, OpenChild and
+// OpenParent read only what was fixed when the listing was opened.
 class LinuxFileSystem : public FileSystem {
  public:
   // \\node\share paths resolve under unc_root.

@@ -1,7 +1,8 @@
 // The directory walks of the sizing engine, in a length and a compressed-size variant that
 // differ only in how a file is measured and how their log lines are prefixed. The walks keep
 // their own stacks and open each directory through its parent, so that neither the depth of a
-// tree nor a directory swapped for a link can take them off course.
+// tree nor a directory swapped for a link can take them off course. Subtrees sized whole may be
+// handed to worker threads, whose errors the walk counts and logs in its own order.
 #include "scanner/size_dirs.h"
 
 #include <unistd.h>

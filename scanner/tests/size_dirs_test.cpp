@@ -1,6 +1,7 @@
 // The sizing engine on an in-memory tree: entry order, measuring in both variants, error lines,
 // the run's error limit and the growth of the entry arrays, with the log read back as written;
-// and on the disk, trees deeper than the stack and folders swapped for links during the walk.
+// and on the disk, trees deeper than the stack and folders swapped for links during the walk;
+// each with one thread and with four, and a real tree compared between the two.
 #include "scanner/size_dirs.h"
 
 #include <gtest/gtest.h>
