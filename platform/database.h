@@ -110,8 +110,7 @@ class Database {
   virtual ~Database() = default;
   // A table (kTable, by table name) or the rows of SQL text in the system's dialect
   // (kSnapshot). Throws kItemNotFound for an unknown table and kSqlSyntax for bad SQL.
-  virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source,
-                                                   RecordsetType type) = 0;
+  virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source, RecordsetType type) = 0;
   // Runs one statement of the dialect that returns no rows. With kFailOnError a failure while
   // changing rows is an error and changes nothing.
   virtual void Execute(std::string_view sql, int options = 0) = 0;
@@ -128,6 +127,10 @@ class Database {
   // place. Needs the exclusive open (kNotSupported on a shared one). Throws kDatabaseExists when
   // anything exists at destination; after any other failure nothing is left there.
   virtual void CompactInto(const std::string& destination) = 0;
+  // Brings the statistics the query planner chooses its indexes by up to date with the rows the
+  // file holds now. They are measured on a sample of each index, which costs little even on a
+  // large file. An engine that keeps its statistics current by itself does nothing.
+  virtual void UpdateStatistics() {}
   // Closes the recordsets still open on it, then the file.
   virtual void Close() = 0;
 };
@@ -169,6 +172,10 @@ struct IndexDef {
   std::string table;
   std::vector<std::string> columns;
   bool unique = false;
+  // The statistics a new file starts with, until its own rows are measured: the rows of the
+  // table in a typical large file, then how many of them one value of the first column
+  // matches, one value of the first two columns, and so on. Empty: none.
+  std::vector<std::int64_t> typical_rows = {};
 };
 
 struct Schema {

@@ -256,6 +256,7 @@ void Transacted(Retrier& retry, db::Engine& engine, const std::string& path,
 struct SizeStore::OpenScan {
   OpenedDatabase database;
   Transaction transaction;
+  bool added_period = false;
 };
 
 std::function<double()> MakeSeededRandom() {
@@ -352,6 +353,11 @@ void SizeStore::CommitScan() {
   std::unique_ptr<OpenScan> scan = std::move(scan_);
   Retrier retry(services_);
   retry.Run([&] { scan->transaction.Commit(); });
+  if (!scan->added_period) return;
+  try {
+    scan->database->UpdateStatistics();
+  } catch (const db::DbError&) {
+  }
 }
 
 void SizeStore::CancelScan() { scan_.reset(); }
@@ -371,6 +377,7 @@ void SizeStore::AddPeriod(DateTime period) {
                auto periods = OpenTable(retry, database, "Periods");
                try {
                  Append(retry, *periods, {{"pdate", period}});
+                 if (scan_) scan_->added_period = true;
                } catch (const db::DbError& error) {
                  if (error.Number() != db::kDuplicateKey) throw;
                  periods->CancelUpdate();
@@ -386,6 +393,7 @@ std::vector<std::string> SizeStore::SaveDirs(const std::vector<std::string>& nam
   Retrier retry(services_);
   TreePaths tree_paths(nodename);
   std::vector<std::string> blank;
+  const db::Value period(pdate);  // its text made once, not for every row
   Transacted(
       retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
       [&](db::Database& database) {
@@ -401,10 +409,10 @@ std::vector<std::string> SizeStore::SaveDirs(const std::vector<std::string>& nam
           }
           if (sizes[i] == SKIP) continue;
           Append(retry, *dirs,
-                 {{"pdate", pdate}, {"Dir", dir}, {"DirParent", parent}, {"Brontal", sizes[i]}});
+                 {{"pdate", period}, {"Dir", dir}, {"DirParent", parent}, {"Brontal", sizes[i]}});
         }
         Append(retry, *dirs,
-               {{"pdate", pdate}, {"Dir", nodename}, {"DirParent", "R"}, {"Brontal", nodetotal}});
+               {{"pdate", period}, {"Dir", nodename}, {"DirParent", "R"}, {"Brontal", nodetotal}});
         // The readers build their tree from Parents; the sizing engine lists the
         // children of one directory together, so comparing with the last parent
         // written keeps the table small.
@@ -413,7 +421,7 @@ std::vector<std::string> SizeStore::SaveDirs(const std::vector<std::string>& nam
         for (int i = 1; i <= count; ++i) {
           std::string parent = ParentPath(tree_paths.Of(names[i]));
           if (IsBlank(parent) || parent == last_parent) continue;
-          Append(retry, *parents, {{"pdate", pdate}, {"DirParent", parent}});
+          Append(retry, *parents, {{"pdate", period}, {"DirParent", parent}});
           last_parent = std::move(parent);
         }
       });

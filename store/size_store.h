@@ -88,7 +88,10 @@ class SizeStore {
   // begun. Throws std::logic_error when a scan is open already.
   void BeginScan();
   // Stores what was saved since BeginScan; the commit is retried. Throws db::DbError when it
-  // fails for good, having stored nothing; the scan is closed either way.
+  // fails for good, having stored nothing; the scan is closed either way. When the scan added
+  // a period, the database's statistics are then brought up to date, so that the readers'
+  // plans follow the file as it grows; that step is skipped quietly when the file is busy or
+  // it fails, since the scan is stored and the next period or compaction renews them.
   void CommitScan();
   // Forgets what was saved since BeginScan, if a scan is open; never fails. The store does it
   // too when it goes.

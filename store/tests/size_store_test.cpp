@@ -305,6 +305,17 @@ TEST_F(SizeStoreTest, ARerunInTheSamePeriodReplacesOnlyThatNodesRows) {
             (std::vector<std::string>{"2026-03-08 02:00:00", "2026-03-09 02:00:00"}));
 }
 
+// A new file's statistics describe a large file; the first scan of a period measures the file's
+// own, after its commit, so that the readers' plans follow the file before any compaction.
+TEST_F(SizeStoreTest, AScanOfANewPeriodMeasuresTheStatistics) {
+  const std::string stat = "select stat from sqlite_stat1 where idx = \"Dirs_ParentPeriod\"";
+  EXPECT_EQ(Rows(stat), std::vector<std::string>{"36500000 3650 10 noskipscan"});
+  auto store = Store();
+  SaveWholeScan(*store, 100);
+  // Four rows under three parents (R, R\server1, R\server1\C:), all of one period.
+  EXPECT_EQ(Rows(stat), std::vector<std::string>{"4 2 2"});
+}
+
 TEST_F(SizeStoreTest, AScanIsStoredWholeOrNotAtAll) {
   // A commit that never succeeds: nothing of the scan reaches the file.
   {
