@@ -177,6 +177,8 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
   // The query's columns by position, which spares a lookup by name for each of its rows.
   constexpr int kDirColumn = 0, kSizeColumn = 1, kPeriodColumn = 2;
   const std::string key_prefix = LowerCase(key) + "\\";
+  // The icon of a child whose name holds no backslash, the same for all of them.
+  const std::string child_icon = IconKey(key_prefix + "child", "closed");
   // Each row's whole megabytes in the two periods (0 when absent, as its empty cell counts), from
   // which its change is written without reading the size cells back.
   std::vector<std::array<std::int64_t, 2>> megabytes;
@@ -208,7 +210,7 @@ std::vector<ListRow> MakeL(db::Database& database, std::string_view key,
     if (found == rows.size()) {
       ListRow row;
       row.key = key_prefix + LowerCase(name);
-      row.icon = IconKey(row.key, "closed");
+      row.icon = name.find('\\') == std::string::npos ? child_icon : IconKey(row.key, "closed");
       row.cells[0] = name;
       rows.push_back(std::move(row));
       megabytes.push_back({0, 0});
