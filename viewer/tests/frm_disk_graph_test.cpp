@@ -25,12 +25,15 @@
 #include "platform/printing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
 #include "platform/testing/private_config_home.h"
+#include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
 namespace {
 
+using testing::Click;
 using testing::kMB;
+using testing::WithPrintDialog;
 
 // A disk graph window over the fixture, with fakes where the desktop would answer. The fixture
 // gains a 100 MB drive R\SERVER1\E: with 30 MB free: 60 MB of files in P2 (10 MB lost) and
@@ -212,16 +215,13 @@ class FrmDiskGraphTest : public QObject {
     window.GraphIt("r\\server1\\c:");
     const std::string page = graph.fixture.folder / "disk.htm";
     graph.save_dialog.answers.push_back(page);
-    QTimer::singleShot(0, &window, [&window] {
-      auto* dialog = window.findChild<QDialog*>("frmPrint");
-      QVERIFY(dialog && dialog->isVisible());
-      QVERIFY(dialog->findChild<QAbstractButton*>("optWhat2")->isChecked());
-      QVERIFY(!dialog->findChild<QAbstractButton*>("optWhat1")->isEnabled());
-      dialog->findChild<QAbstractButton*>("optWhat0")->click();
-      dialog->findChild<QAbstractButton*>("optPrintTo1")->click();
-      dialog->findChild<QAbstractButton*>("cmdOK")->click();
+    WithPrintDialog(window, [](QDialog& dialog) {
+      QVERIFY(dialog.findChild<QAbstractButton*>("optWhat2")->isChecked());
+      QVERIFY(!dialog.findChild<QAbstractButton*>("optWhat1")->isEnabled());
+      Click(dialog, "optWhat0");
+      Click(dialog, "optPrintTo1");
+      Click(dialog, "cmdOK");
     });
-    Trigger(window, "mnuFilePrint");
     QVERIFY(graph.messages.shown.empty());
     std::ifstream file(page);
     const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

@@ -29,12 +29,15 @@
 #include "platform/printing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
 #include "platform/testing/private_config_home.h"
+#include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
 namespace {
 
+using testing::Click;
 using testing::kMB;
+using testing::WithPrintDialog;
 
 // 0xAARRGGBB as a Picture holds them.
 constexpr std::uint32_t kRedPixel = 0xFFFF0000;
@@ -242,18 +245,15 @@ class FrmDiskUsageTest : public QObject {
     window.ShowWindow();
     const std::string page = usage.fixture.folder / "disks.htm";
     usage.save_dialog.answers.push_back(page);
-    QTimer::singleShot(0, &window, [&window] {
-      auto* dialog = window.findChild<QDialog*>("frmPrint");
-      QVERIFY(dialog && dialog->isVisible());
+    WithPrintDialog(window, [](QDialog& dialog) {
       // Only the list can be printed.
-      QVERIFY(dialog->findChild<QAbstractButton*>("optWhat0")->isChecked());
-      QVERIFY(!dialog->findChild<QAbstractButton*>("optWhat1")->isEnabled());
-      QVERIFY(!dialog->findChild<QAbstractButton*>("optWhat2")->isEnabled());
-      dialog->findChild<QAbstractButton*>("optPrintTo1")->click();
-      dialog->findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
-      dialog->findChild<QAbstractButton*>("cmdOK")->click();
+      QVERIFY(dialog.findChild<QAbstractButton*>("optWhat0")->isChecked());
+      QVERIFY(!dialog.findChild<QAbstractButton*>("optWhat1")->isEnabled());
+      QVERIFY(!dialog.findChild<QAbstractButton*>("optWhat2")->isEnabled());
+      Click(dialog, "optPrintTo1");
+      dialog.findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
+      Click(dialog, "cmdOK");
     });
-    Trigger(window, "mnuFilePrint");
     QVERIFY(usage.messages.shown.empty());
     std::ifstream file(page);
     const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -263,12 +263,13 @@ class FrmDiskUsageTest : public QObject {
     QCOMPARE(usage.shell.requests, std::vector<std::string>{"open " + page});
 
     // On paper every row has its pie.
-    QTimer::singleShot(0, &window, [&window] {
-      auto* dialog = window.findChild<QDialog*>("frmPrint");
-      dialog->findChild<QAbstractButton*>("optPrintTo0")->click();
-      dialog->findChild<QAbstractButton*>("cmdOK")->click();
-    });
-    Trigger(window, "Print");
+    WithPrintDialog(
+        window,
+        [](QDialog& dialog) {
+          Click(dialog, "optPrintTo0");
+          Click(dialog, "cmdOK");
+        },
+        "Print");
     QCOMPARE(usage.printer.Sent().size(), std::size_t{1});
     std::size_t pies = 0;
     for (const auto& sheet : usage.printer.Sent().front().pages) {

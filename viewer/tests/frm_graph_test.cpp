@@ -31,10 +31,14 @@
 #include "platform/sqlite_engine.h"
 #include "platform/testing/private_config_home.h"
 #include "viewer/client.h"
+#include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
 namespace {
+
+using testing::Click;
+using testing::WithPrintDialog;
 
 // A graph window over the fixture, with fakes where the desktop would answer.
 struct Graph {
@@ -207,18 +211,15 @@ class FrmGraphTest : public QObject {
     window.GraphIt("r\\server1\\c:");
     const std::string page = graph.fixture.folder / "graph.htm";
     graph.save_dialog.answers.push_back(page);
-    QTimer::singleShot(0, &window, [&window] {
-      auto* dialog = window.findChild<QDialog*>("frmPrint");
-      QVERIFY(dialog && dialog->isVisible());
+    WithPrintDialog(window, [](QDialog& dialog) {
       // Graph comes chosen and Tree cannot be.
-      QVERIFY(dialog->findChild<QAbstractButton*>("optWhat2")->isChecked());
-      QVERIFY(!dialog->findChild<QAbstractButton*>("optWhat1")->isEnabled());
-      dialog->findChild<QAbstractButton*>("optWhat0")->click();
-      dialog->findChild<QAbstractButton*>("optPrintTo1")->click();
-      dialog->findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
-      dialog->findChild<QAbstractButton*>("cmdOK")->click();
+      QVERIFY(dialog.findChild<QAbstractButton*>("optWhat2")->isChecked());
+      QVERIFY(!dialog.findChild<QAbstractButton*>("optWhat1")->isEnabled());
+      Click(dialog, "optWhat0");
+      Click(dialog, "optPrintTo1");
+      dialog.findChild<QAbstractButton*>("chkBrowser")->setChecked(true);
+      Click(dialog, "cmdOK");
     });
-    Trigger(window, "mnuFilePrint");
     QVERIFY(graph.messages.shown.empty());
     std::ifstream file(page);
     const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

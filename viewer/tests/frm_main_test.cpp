@@ -56,14 +56,17 @@
 #include "viewer/periods.h"
 #include "viewer/run_viewer.h"
 #include "viewer/single_instance.h"
+#include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
 namespace brontal {
 namespace {
 
+using testing::Click;
 using testing::kP0;
 using testing::kP1;
 using testing::kP2;
+using testing::WithPrintDialog;
 
 // Everything a main window needs, fakes where the desktop would answer, a real database file.
 struct Viewer {
@@ -196,24 +199,6 @@ QStringList Nodes(const QTreeWidget& tree) {
   }
   nodes.sort();
   return nodes;
-}
-
-// File > Print... with `step` run on the print dialog once it is up; a dialog the step leaves
-// open is cancelled.
-void WithPrintDialog(FrmMain& window, const std::function<void(QDialog&)>& step) {
-  QTimer::singleShot(0, &window, [&window, &step] {
-    auto* dialog = window.findChild<QDialog*>("frmPrint");
-    QVERIFY(dialog && dialog->isVisible());
-    step(*dialog);
-    if (dialog->isVisible()) dialog->reject();
-  });
-  window.findChild<QAction*>("mnuFilePrint")->trigger();
-}
-
-void Click(QDialog& dialog, const char* name) {
-  auto* button = dialog.findChild<QAbstractButton*>(name);
-  QVERIFY2(button && button->isEnabled(), name);
-  button->click();
 }
 
 std::string ReadFile(const std::string& path) {
