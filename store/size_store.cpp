@@ -116,7 +116,10 @@ using Fields = std::initializer_list<std::pair<std::string_view, db::Value>>;
 // succeeded.
 void Append(Retrier& retry, db::Recordset& table, Fields fields) {
   retry.Run([&] { table.AddNew(); });
-  for (const auto& [name, value] : fields) retry.Run([&] { table.SetField(name, value); });
+  // No structured binding here: clang 14, which builds the fuzz targets, cannot capture one.
+  for (const auto& field : fields) {
+    retry.Run([&] { table.SetField(field.first, field.second); });
+  }
   retry.Run([&] { table.Update(); });
 }
 
