@@ -882,6 +882,15 @@ class SqliteWorkspace : public Workspace {
         }
       }
     } else {
+      // SQLite rolls a whole transaction back after some failures (a full disk, an I/O error);
+      // a savepoint then would begin a transaction of its own and commit at its release, so
+      // that what belongs together would be stored in pieces.
+      for (auto& c : live) {
+        if (sqlite3_get_autocommit(c->handle())) {
+          throw DbError(kGeneral, "The transaction on '" + c->path() +
+                                      "' was rolled back after an earlier error.");
+        }
+      }
       for (auto& c : live) c->Exec("savepoint level" + std::to_string(depth_));
     }
     ++depth_;
@@ -904,8 +913,10 @@ class SqliteWorkspace : public Workspace {
     auto live = Live();
     --depth_;
     for (auto& c : live) {
-      if (depth_ == 0) {
-        if (!sqlite3_get_autocommit(c->handle())) c->Exec("rollback");
+      if (sqlite3_get_autocommit(c->handle())) {
+        // Rolled back already, savepoints and all.
+      } else if (depth_ == 0) {
+        c->Exec("rollback");
       } else {
         std::string name = "level" + std::to_string(depth_);
         c->Exec("rollback to " + name + "; release " + name);
