@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 
 #include "platform/db_error.h"
 #include "platform/jetsql/tokenizer.h"
@@ -459,6 +460,8 @@ class Translator {
       case TokenKind::kIdentifier:
       case TokenKind::kBracketedName: {
         if (IsKeyword(token)) return i;
+        if (auto known = name_ends_.find({end, i}); known != name_ends_.end()) return known->second;
+        std::vector<std::size_t> names = {i};
         std::size_t last = i + 1;
         while (true) {
           const std::size_t dot = SkipSpace(last, end);
@@ -469,10 +472,12 @@ class Translator {
                                IsOperator(tokens_[part], "*"))) {
             break;
           }
+          if (tokens_[part].kind != TokenKind::kOperator) names.push_back(part);
           last = part + 1;
         }
         const std::size_t open = SkipSpace(last, end);
-        if (open < end && IsOperator(tokens_[open], "(")) return ClosingParen(open, end) + 1;
+        if (open < end && IsOperator(tokens_[open], "(")) last = ClosingParen(open, end) + 1;
+        for (std::size_t name : names) name_ends_[{end, name}] = last;
         return last;
       }
       case TokenKind::kOperator: {
@@ -494,15 +499,24 @@ class Translator {
   std::size_t ArithmeticEnd(std::size_t i, std::size_t end, bool& has_operator) const {
     std::size_t last = OperandEnd(i, end);
     if (last == i) return i;
+    std::vector<std::size_t> operands = {i};
     while (true) {
       const std::size_t op = SkipSpace(last, end);
-      if (op >= end || !IsArithmetic(tokens_[op])) return last;
+      if (op >= end || !IsArithmetic(tokens_[op])) break;
       const std::size_t next = SkipSpace(op + 1, end);
+      if (auto known = chain_ends_.find({end, next}); known != chain_ends_.end()) {
+        last = known->second;
+        has_operator = true;
+        break;
+      }
       const std::size_t next_end = OperandEnd(next, end);
-      if (next_end == next) return last;
+      if (next_end == next) break;
+      operands.push_back(next);
       last = next_end;
       has_operator = true;
     }
+    for (std::size_t start : operands) chain_ends_[{end, start}] = last;
+    return last;
   }
 
   std::size_t ClosingParen(std::size_t open, std::size_t end) const {
@@ -533,6 +547,13 @@ class Translator {
   const Dialect& target_;
   const TranslateOptions& options_;
   mutable int depth_ = 0;
+  // Where the chain of operands from a start ends, for each (end bound, start) ArithmeticEnd has
+  // walked: Render asks again from every operand of a chain, and walking the rest of a long sum
+  // each time would take quadratic time.
+  mutable std::map<std::pair<std::size_t, std::size_t>, std::size_t> chain_ends_;
+  // The same for the operands that are names: where the dotted name (or call) holding each part
+  // ends, since Render asks again from every part of a.b.c.
+  mutable std::map<std::pair<std::size_t, std::size_t>, std::size_t> name_ends_;
 };
 
 }  // namespace
