@@ -59,7 +59,7 @@ int Run(std::string_view command_line, MaintenanceServices& services, ProgramLog
 
     log.Line("Opening database");
     auto database = workspace.OpenDatabase(path, /*exclusive=*/true);
-    PurgeOldPeriods(*database, parameters, services.clock, log);
+    PurgeOldPeriods(workspace, *database, parameters, services.clock, log);
 
     log.Line("Closing database");
     database->Close();

@@ -39,6 +39,23 @@ void RunPurge(db::Database& database, std::string_view condition, BeforeEach bef
   }
 }
 
+// Runs purge() in a transaction of workspace, rolled back when it throws.
+template <typename F>
+void Transacted(db::Workspace& workspace, F&& purge) {
+  workspace.BeginTrans();
+  try {
+    purge();
+    workspace.CommitTrans();
+  } catch (...) {
+    try {
+      workspace.Rollback();
+    } catch (const db::DbError&) {
+      // Closing the database rolls it back all the same.
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 void Purge(db::Database& database, std::string_view condition, ProgramLog& log) {
@@ -49,18 +66,22 @@ void Purge(db::Database& database, std::string_view condition) {
   RunPurge(database, condition, [](const std::string&) {});
 }
 
-void PurgeOldPeriods(db::Database& database, const PurgeParameters& parameters, const Clock& clock,
-                     ProgramLog& log) {
+void PurgeOldPeriods(db::Workspace& workspace, db::Database& database,
+                     const PurgeParameters& parameters, const Clock& clock, ProgramLog& log) {
   log.Line("Purging everything prior to " + std::to_string(parameters.days) + " days ago...");
-  Purge(database, PurgeEverythingCondition(clock.Now(), parameters.days), log);
+  Transacted(workspace,
+             [&] { Purge(database, PurgeEverythingCondition(clock.Now(), parameters.days), log); });
 
   log.Line("Purging weekly (keep 1st of month) prior to " + std::to_string(parameters.months) +
            " months ago...");
-  Purge(database, PurgeWeeklyCondition(clock.Now(), parameters.months), log);
+  Transacted(workspace,
+             [&] { Purge(database, PurgeWeeklyCondition(clock.Now(), parameters.months), log); });
 
   log.Line("Purging daily (keep day " + std::to_string(parameters.dow) + ") prior to " +
            std::to_string(parameters.weeks) + " weeks ago...");
-  Purge(database, PurgeDailyCondition(clock.Now(), parameters.weeks, parameters.dow), log);
+  Transacted(workspace, [&] {
+    Purge(database, PurgeDailyCondition(clock.Now(), parameters.weeks, parameters.dow), log);
+  });
 }
 
 }  // namespace brontal

@@ -33,9 +33,11 @@ void Purge(db::Database& database, std::string_view condition, ProgramLog& log);
 void Purge(db::Database& database, std::string_view condition);
 
 // The three purges of the retention rule on an open database, each after its log line; the
-// cut-offs are counted back from the clock's time at each purge, time of day included. Throws
-// db::DbError as Purge does.
-void PurgeOldPeriods(db::Database& database, const PurgeParameters& parameters, const Clock& clock,
-                     ProgramLog& log);
+// cut-offs are counted back from the clock's time at each purge, time of day included. Each
+// purge is one transaction of `workspace`, the one that opened `database`, so that a purge cut
+// short (an error, the program killed) leaves every period whole. Throws db::DbError as Purge
+// does, with the failing purge rolled back.
+void PurgeOldPeriods(db::Workspace& workspace, db::Database& database,
+                     const PurgeParameters& parameters, const Clock& clock, ProgramLog& log);
 
 }  // namespace brontal

@@ -4,6 +4,7 @@
 #include "maintenance/purge.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "maintenance/tests/maintenance_testing.h"
 #include "platform/fixed_locale.h"
@@ -41,7 +42,7 @@ class PurgeTest : public ::testing::Test {
     {
       ProgramLog log(LineFile(log_path_), clock_, locale);
       auto database = engine_->DefaultWorkspace().OpenDatabase(path_, /*exclusive=*/true);
-      PurgeOldPeriods(*database, parameters, clock_, log);
+      PurgeOldPeriods(engine_->DefaultWorkspace(), *database, parameters, clock_, log);
     }
     return testing::LogMessages(log_path_, locale.GeneralDate(kNow));
   }
@@ -109,6 +110,22 @@ TEST_F(PurgeTest, OtherParametersFollowTheSameRule) {
   const PurgeParameters p{.dow = 7, .weeks = 1, .months = 3, .days = 400};
   PurgeWith(p, FixedLocale());
   ExpectEveryTableHolds(Expected(p));
+}
+
+// A purge that fails after deleting periods, here at its delete of Dirs, as a program killed
+// there would: every table keeps every period, none is left without its rows.
+TEST_F(PurgeTest, APurgeFailingPartWayLeavesEveryPeriodWhole) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "create trigger fail before delete on Dirs begin "
+                         "select raise(abort, 'the disk failed'); end",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  EXPECT_THROW(PurgeWith({.dow = 1, .weeks = 6, .months = 12, .days = 730}, FixedLocale()),
+               db::DbError);
+  ExpectEveryTableHolds(all_);
 }
 
 TEST_F(PurgeTest, LogsEachStatementBeforeItRunsWithSlashLiteralsInAnyLocale) {
