@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <future>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <variant>
 
 #include "scanner/worker_pool.h"
 
@@ -55,6 +57,8 @@ class ErrorJournal {
     }
     ThrowIfStopped();
   }
+
+  bool Empty() const { return entries_.empty(); }
 
   void ThrowIfStopped() const {
     if (signals_->stop.load(std::memory_order_relaxed)) throw WorkerStopped{};
@@ -231,33 +235,36 @@ struct DirsPlace {
 template <class Variant>
 void DirsError(SizingRun& run, const FsError& error, const DirsPlace& place) {
   if (Ignored<Variant>(run, error)) return;
-  // Only the walk in order sizes expanded directories, so the line is written at once.
-  Emit(run, Variant::kDirsPrefix, [&](ZoneLine& line) {
-    line.Text(Variant::kDirsPrefix)
-        .Zone()
-        .Number(error.Number())
-        .Zone()
-        .Text(error.what())
-        .Zone()
-        .Text("mypath:")
-        .Text(place.dir)
-        .Zone()
-        .Text("myname:")
-        .Text(place.name)
-        .Zone()
-        .Text("errloc:")
-        .Text(place.marker)
-        .Zone()
-        .Number(place.i)
-        .Zone()
-        .Number(place.n)
-        .Zone()
-        .Number(place.last)
-        .Zone()
-        .Number(place.names_bound)
-        .Zone()
-        .Number(place.sizes_bound);
-  });
+  // The line may be written after the subtrees handed out before it: it owns what it shows.
+  Emit(run, Variant::kDirsPrefix,
+       [number = error.Number(), text = std::string(error.what()), dir = place.dir,
+        name = place.name, marker = place.marker, i = place.i, n = place.n, last = place.last,
+        names_bound = place.names_bound, sizes_bound = place.sizes_bound](ZoneLine& line) {
+         line.Text(Variant::kDirsPrefix)
+             .Zone()
+             .Number(number)
+             .Zone()
+             .Text(text)
+             .Zone()
+             .Text("mypath:")
+             .Text(dir)
+             .Zone()
+             .Text("myname:")
+             .Text(name)
+             .Zone()
+             .Text("errloc:")
+             .Text(marker)
+             .Zone()
+             .Number(i)
+             .Zone()
+             .Number(n)
+             .Zone()
+             .Number(last)
+             .Zone()
+             .Number(names_bound)
+             .Zone()
+             .Number(sizes_bound);
+       });
 }
 
 // The directories from a walk's root down to where it stands, each opened through the one
@@ -463,27 +470,21 @@ struct SubtreeOutcome {
   ErrorJournal errors;
 };
 
-// On a worker thread: the total of the subdirectory `name` of `parent`, whose logical path is
-// `dir`, and everything below it, as the walk in order would size it, its errors kept for that
-// walk. `run` gives the file system and the settings, and is not changed.
+// On a worker thread: the total of the directory `dir`, opened by the walk through its parent,
+// whose logical path is `path`, and everything below it, as the walk in order would size it,
+// its errors kept for that walk. `run` gives the file system and the settings, and is not
+// changed.
 template <class Variant>
 SubtreeOutcome SizeSubtreeApart(const SizingRun& run, const WorkerSignals& signals,
-                                DirectoryListing& parent, const std::string& dir,
-                                const std::string& name, int open_limit) {
+                                std::unique_ptr<DirectoryListing> dir, const std::string& path,
+                                bool descend, int open_limit) {
   SubtreeOutcome outcome{0, ErrorJournal(signals)};
   SizingRun worker{run.fs, run.log, run.ignore_err53};
   worker.journal = &outcome.errors;
-  const std::string path = dir + name + '\\';
   try {
     DirectoryChain chain(worker.fs, open_limit);
-    try {
-      chain.Adopt(parent.OpenChild(name), path);
-    } catch (const FsError& error) {
-      DirError<Variant>(
-          worker, error, [&path] { return path; }, worker.scratch.name);
-      return outcome;
-    }
-    outcome.total = SizeSubtree<Variant>(worker, chain, name != ".");
+    chain.Adopt(std::move(dir), path);
+    outcome.total = SizeSubtree<Variant>(worker, chain, descend);
   } catch (const WorkerStopped&) {
     // The walk has ended, or halts within this subtree's errors: its total is never used.
   }
@@ -504,6 +505,13 @@ struct ExpandedLevel {
 
 // A SizeDirs walk: the directories down to maxlevel get entries in `names` and `sizes`, those
 // below are sized whole, depth first, with a stack of its own.
+//
+// With more than one thread the subdirectories sized whole are handed to workers, and the walk
+// goes on without waiting for them, up to a few subtrees per thread ahead: what it cannot know
+// yet (a size, a directory's total, the log lines and error counts that follow a subtree still
+// being sized) waits in a queue of results, settled strictly in the order a single thread would
+// have reached them. So the entries, the log and the error count come out the same, and a
+// directory with few subdirectories (a narrow tree walked deep) keeps every thread busy.
 template <class Variant>
 class ExpandingWalk {
  public:
@@ -515,46 +523,75 @@ class ExpandingWalk {
         n_(n),
         maxlevel_(maxlevel),
         chain_(run.fs, run.open_directory_limit),
-        threads_(std::clamp(run.threads, 1, kMaxSizingThreads)) {}
+        threads_(std::clamp(run.threads, 1, kMaxSizingThreads)),
+        journal_(signals_) {
+    signals_.run_errors.store(run.error_count, std::memory_order_relaxed);
+    // The walk's own errors wait their turn behind the subtrees handed out before them.
+    if (threads_ > 1) run_.journal = &journal_;
+  }
   ExpandingWalk(const ExpandingWalk&) = delete;
   ExpandingWalk& operator=(const ExpandingWalk&) = delete;
   // Workers still sizing leave their subtrees; the pool, going first, waits for them.
-  ~ExpandingWalk() { signals_.stop.store(true); }
+  ~ExpandingWalk() {
+    signals_.stop.store(true);
+    if (run_.journal == &journal_) run_.journal = nullptr;
+  }
 
   std::int64_t Run(std::string_view path, int level) {
     // Copied before the arrays can grow, as `path` may be one of their elements.
-    stack_.push_back(ExpandedLevel{WithSeparator(path), level});
-    Expand([this] { chain_.OpenRoot(stack_.back().dir); });
-    for (;;) {
-      ExpandedLevel& at = stack_.back();
-      if (at.i <= at.last) {
-        const bool whole = at.level + 1 > maxlevel_;
-        at.marker = whole ? kCallSizeDir : Variant::kCallSizeDirs;
-        if (whole && threads_ > 1) {
-          SizeWholeApart(at);
+    stack_.push_back(std::make_shared<ExpandedLevel>(ExpandedLevel{WithSeparator(path), level}));
+    try {
+      Expand([this] { chain_.OpenRoot(stack_.back()->dir); });
+      for (;;) {
+        SettleReady();
+        ExpandedLevel& at = *stack_.back();
+        if (at.i <= at.last) {
+          const bool whole = at.level + 1 > maxlevel_;
+          at.marker = whole ? kCallSizeDir : Variant::kCallSizeDirs;
+          if (!Reenter(at)) continue;
+          const std::string name = names_[at.i].substr(at.dir.size());
+          if (!whole) {
+            stack_.push_back(std::make_shared<ExpandedLevel>(
+                ExpandedLevel{WithSeparator(names_[at.i]), at.level + 1}));
+            Expand([this, &name] { chain_.Descend(name); });
+          } else if (threads_ > 1) {
+            HandOut(name);
+          } else {
+            const std::int64_t size = SizeWhole(at, name);
+            Settle(Result{stack_.back(), NextSlot(at), size});
+          }
           continue;
         }
-        if (!Reenter(at)) continue;
-        const std::string name = names_[at.i].substr(at.dir.size());
-        if (whole) {
-          Record(at, SizeWhole(at, name));
-        } else {
-          stack_.push_back(ExpandedLevel{WithSeparator(names_[at.i]), at.level + 1});
-          Expand([this, &name] { chain_.Descend(name); });
+        at.marker = kReturnExit;
+        std::shared_ptr<ExpandedLevel> done = std::move(stack_.back());
+        stack_.pop_back();
+        if (stack_.empty()) {
+          SettleAll();
+          return done->total;
         }
-        continue;
+        if (done->open) chain_.Ascend();
+        ExpandedLevel& parent = *stack_.back();
+        Settle(Result{stack_.back(), NextSlot(parent), std::move(done)});
       }
-      at.marker = kReturnExit;
-      const std::int64_t total = at.total;
-      const bool entered = at.open;
-      stack_.pop_back();
-      if (stack_.empty()) return total;
-      if (entered) chain_.Ascend();
-      Record(stack_.back(), total);
+    } catch (const WorkerStopped&) {
+      // The walk's own errors have passed the limit whatever comes before them: the run halts
+      // at the error a single thread would have halted at, once what comes before is counted.
+      SettleAll();
+      throw std::logic_error("the error limit was passed without halting the run");
     }
   }
 
  private:
+  // A size that an entry of `frame` gets once everything before it is settled: known, the
+  // total of a directory walked, or that of a subtree on a worker.
+  struct Result {
+    std::shared_ptr<ExpandedLevel> frame;
+    int slot;
+    std::variant<std::int64_t, std::shared_ptr<ExpandedLevel>, std::future<SubtreeOutcome>> size;
+  };
+  // What waits to be settled, in order: a result, or errors of the walk that follow the last.
+  using Pending = std::variant<Result, ErrorJournal>;
+
   void Fail(const ExpandedLevel& at, const FsError& error) {
     DirsError<Variant>(run_, error,
                        DirsPlace{at.dir, run_.scratch.name, at.marker, at.i, n_, at.last,
@@ -565,7 +602,7 @@ class ExpandingWalk {
   // subdirectories; an unlistable directory still gets its own-files entry.
   template <class Open>
   void Expand(Open open) {
-    ExpandedLevel& at = stack_.back();
+    ExpandedLevel& at = *stack_.back();
     run_.scratch.name.clear();
     at.last = n_ + 1;  // slot n + 1 is kept for the own-files entry
     at.marker = kFirstDirGet;
@@ -585,7 +622,7 @@ class ExpandingWalk {
     at.marker = kDirsAddCur;
     names_[n_ + 1].assign(at.dir).append(".");
     at.marker = kDsAddCur;
-    sizes_[n_ + 1] = at.total;
+    sizes_[n_ + 1] = at.total;  // its files alone: its subdirectories are added later
     // Every subdirectory slot counts as used before the walk appends below them, so that the
     // entries of one parent lie together.
     at.i = n_ + 2;
@@ -645,32 +682,35 @@ class ExpandingWalk {
     return size;
   }
 
-  // Sizes the subdirectories of `at` not yet sized, all of them sized whole, on the workers,
-  // at most a few per thread ahead of the one the walk waits for. Each is recorded, and its
-  // errors counted and logged, in the walk's order; `at` stays open meanwhile for the workers
-  // to enter its subdirectories through it.
-  void SizeWholeApart(ExpandedLevel& at) {
-    if (!Reenter(at)) return;
+  // Hands the subdirectory `name` of the deepest directory, sized whole, to a worker. It is
+  // opened here, through its parent, as a single thread would enter it; the worker takes it
+  // from there, so the walk may leave the parent meanwhile.
+  void HandOut(const std::string& name) {
+    const ExpandedLevel& at = *stack_.back();
+    run_.scratch.name.clear();
+    std::unique_ptr<DirectoryListing> dir;
+    try {
+      dir = chain_.Top().OpenChild(name);
+    } catch (const FsError& error) {
+      DirError<Variant>(
+          run_, error, [&] { return at.dir + name + '\\'; }, run_.scratch.name);
+      Settle(Result{stack_.back(), NextSlot(*stack_.back()), std::int64_t{0}});
+      return;
+    }
     if (!pool_) pool_.emplace(threads_);
-    DirectoryListing& parent = chain_.Top();
     // Each worker holds a quarter of the walk's directories open, so that with the most threads
     // all of them together stay far below the descriptors a process may hold.
     const int open_limit = std::max(run_.open_directory_limit / 4, 1);
-    const int ahead = 4 * threads_;
-    std::deque<std::future<SubtreeOutcome>> pending;
-    for (int next = at.i; at.i <= at.last;) {
-      for (; next <= at.last && next - at.i < ahead; ++next) {
-        pending.push_back(pool_->Submit([&run = run_, &signals = signals_, &parent, dir = at.dir,
-                                         name = names_[next].substr(at.dir.size()), open_limit] {
-          return SizeSubtreeApart<Variant>(run, signals, parent, dir, name, open_limit);
-        }));
-      }
-      SubtreeOutcome outcome = pending.front().get();
-      pending.pop_front();
-      outcome.errors.Replay(run_);
-      signals_.run_errors.store(run_.error_count, std::memory_order_relaxed);
-      Record(at, outcome.total);
-    }
+    std::future<SubtreeOutcome> outcome =
+        pool_->Submit([&run = run_, &signals = signals_, dir = std::move(dir),
+                       path = at.dir + name + '\\', descend = name != ".", open_limit]() mutable {
+          return SizeSubtreeApart<Variant>(run, signals, std::move(dir), path, descend, open_limit);
+        });
+    Settle(Result{stack_.back(), NextSlot(*stack_.back()), std::move(outcome)});
+    ++handed_out_;
+    // A few subtrees per thread ahead of the one waited for keep the threads busy, and bound
+    // what waits to be settled.
+    while (handed_out_ > 4 * threads_) SettleFirst();
   }
 
   // Makes sure the walk can enter the next subdirectory of `at`; when `at` cannot be had again
@@ -689,14 +729,80 @@ class ExpandingWalk {
     }
   }
 
-  void Record(ExpandedLevel& at, std::int64_t size) {
-    sizes_[at.i] = size;
+  // The entry of `at` that the next result goes to; the walk moves on to the one after it.
+  static int NextSlot(ExpandedLevel& at) {
     at.marker = kTotalAddDs;
-    at.total += sizes_[at.i];
-    if (at.level + 1 == 3) {
-      run_.log.Raw(run_.log.Stamped().Text("  ").Text(names_[at.i]).Zone().Number(sizes_[at.i]));
+    return at.i++;
+  }
+
+  // Records `result` now when nothing is waiting before it, or queues it.
+  void Settle(Result result) {
+    QueueErrors();
+    if (pending_.empty() && std::holds_alternative<std::int64_t>(result.size)) {
+      Record(result);
+      return;
     }
-    ++at.i;
+    pending_.emplace_back(std::move(result));
+    SettleReady();
+  }
+
+  // Moves the walk's errors since the last result to the queue, behind it.
+  void QueueErrors() {
+    if (journal_.Empty()) return;
+    pending_.emplace_back(std::exchange(journal_, ErrorJournal(signals_)));
+  }
+
+  // Settles what is due at the front of the queue without waiting for a worker.
+  void SettleReady() {
+    QueueErrors();
+    while (!pending_.empty()) {
+      if (const auto* result = std::get_if<Result>(&pending_.front())) {
+        const auto* outcome = std::get_if<std::future<SubtreeOutcome>>(&result->size);
+        if (outcome != nullptr &&
+            outcome->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+          return;
+        }
+      }
+      SettleFirst();
+    }
+  }
+
+  void SettleAll() {
+    QueueErrors();
+    while (!pending_.empty()) SettleFirst();
+  }
+
+  // Settles the front of the queue, waiting for its worker if need be: its errors are counted
+  // and logged, past the limit halting the run, and its size recorded.
+  void SettleFirst() {
+    Pending first = std::move(pending_.front());
+    pending_.pop_front();
+    if (auto* errors = std::get_if<ErrorJournal>(&first)) {
+      errors->Replay(run_);
+    } else {
+      Result& result = std::get<Result>(first);
+      if (auto* outcome = std::get_if<std::future<SubtreeOutcome>>(&result.size)) {
+        --handed_out_;
+        SubtreeOutcome subtree = outcome->get();
+        subtree.errors.Replay(run_);
+        result.size = subtree.total;
+      }
+      Record(result);
+    }
+    signals_.run_errors.store(run_.error_count, std::memory_order_relaxed);
+  }
+
+  // Gives an entry its size, adds it to its directory's total, and logs a third-level entry.
+  void Record(const Result& result) {
+    const std::int64_t size = std::holds_alternative<std::int64_t>(result.size)
+                                  ? std::get<std::int64_t>(result.size)
+                                  : std::get<std::shared_ptr<ExpandedLevel>>(result.size)->total;
+    ExpandedLevel& at = *result.frame;
+    sizes_[result.slot] = size;
+    at.total += size;
+    if (at.level + 1 == 3) {
+      run_.log.Raw(run_.log.Stamped().Text("  ").Text(names_[result.slot]).Zone().Number(size));
+    }
   }
 
   SizingRun& run_;
@@ -705,11 +811,15 @@ class ExpandingWalk {
   int& n_;
   int maxlevel_;
   DirectoryChain chain_;
-  std::vector<ExpandedLevel> stack_;
+  std::vector<std::shared_ptr<ExpandedLevel>> stack_;
   int threads_;
   WorkerSignals signals_;
-  // Made at the first subtrees sized whole; last, so that it goes first, its workers still
-  // using the chain's directories.
+  // The walk's own errors since the last result queued, with more than one thread.
+  ErrorJournal journal_;
+  std::deque<Pending> pending_;
+  int handed_out_ = 0;  // subtrees on the workers, or done and not yet settled
+  // Made at the first subtree handed out; last, so that it goes first, its workers still
+  // sizing what the queue's futures wait for.
   std::optional<WorkerPool> pool_;
 };
 

@@ -72,10 +72,11 @@ std::optional<int> ParseSizingThreads(std::string_view text);
 // cannot be returned to as the same one (the tree was moved meanwhile) is an error too, and
 // the walk leaves the rest of it. Any depth is walked, without deep recursion.
 // With run.threads above 1 the subdirectories sized whole (those at maxlevel + 1) are sized by
-// worker threads, each listed and entered through the same parent as by a single thread; their
-// errors are counted and logged in the order a single thread would, so that only a tree
-// changed during the walk can come out otherwise. Past the error limit the walk halts at the
-// same error, and the workers are stopped before this returns or throws.
+// worker threads, each entered through the same parent as by a single thread, while the walk
+// goes on, a few subtrees per thread ahead; sizes, totals, log lines and errors are settled in
+// the order a single thread would reach them, so that only a tree changed during the walk can
+// come out otherwise. Past the error limit the walk halts at the same error, and the workers
+// are stopped before this returns or throws.
 std::int64_t SizeDirs(SizingRun& run, std::string_view path, std::vector<std::string>& names,
                       std::vector<std::int64_t>& sizes, int& n, int level, int maxlevel);
 // SizeDirs measuring files by the space they occupy (DirEntry::compressed), except a

@@ -319,6 +319,29 @@ TEST_P(SizeDirsTest, The2223rdErrorHaltsTheRun) {
             "ErrSizeDir: " + Sp(2) + " 70 " + Sp(10) + "Permission denied: D:\\big\\d2221" +
                 Sp(11) + "D:\\big\\d2221\\" + Sp(1));
   EXPECT_EQ(lines.back(), kStamp + "ErrSizeDir: " + Sp(2) + "Halting - too many errors");
+
+  // The walk's own errors taking turns with those of subtrees sized whole, which the walk does
+  // not wait for: the halt comes at the same error, here one of the walk's.
+  run_.error_count = 0;
+  for (int i = 0; i < 1200; ++i) {
+    const std::string place = "E:\\" + std::to_string(10000 + i);
+    fs_.AddDirectory(place + "a");
+    fs_.FailList(place + "a", kFsPermissionDenied, "Permission denied: " + place + "a");
+    fs_.AddDirectory(place + "b\\whole");
+    fs_.FailList(place + "b\\whole", kFsPermissionDenied, "Permission denied");
+  }
+  try {
+    Size("E:", 3, false);
+    FAIL() << "the run did not halt";
+  } catch (const HaltRun& halt) {
+    EXPECT_EQ(halt.prefix, "ErrSizeDirs: ");
+  }
+  EXPECT_EQ(run_.error_count, 2223);
+  lines = LogLines();
+  // The halting error of E:\11111a writes the halting line in place of its own.
+  EXPECT_NE(lines[lines.size() - 2].find("  E:\\11110b "), std::string::npos)
+      << lines[lines.size() - 2];
+  EXPECT_EQ(lines.back(), kStamp + "ErrSizeDirs: " + Sp(1) + "Halting - too many errors");
 }
 
 TEST_P(SizeDirsTest, TheErrorCountIsSharedAcrossTheRun) {
