@@ -192,7 +192,8 @@ int HtmlReportRun::Main() {
   if (path.empty()) Fail("Couldn't establish database path - please check dbloc.txt");
   log_.Line("  " + path);
   log_.Line("Opening database...");
-  database_ = s_.engine.DefaultWorkspace().OpenDatabase(path, /*exclusive=*/true);
+  database_ = s_.engine.DefaultWorkspace().OpenDatabase(NativePathOf(path, s_.unc_root),
+                                                        /*exclusive=*/true);
 
   log_.Line("");
   FindPeriods();

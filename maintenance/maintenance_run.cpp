@@ -14,13 +14,13 @@
 #include "maintenance/repair_compact.h"
 #include "platform/db_error.h"
 #include "platform/filesystem.h"
+#include "platform/linux_filesystem.h"
 #include "store/dbloc.h"
 #include "store/program_log.h"
 #include "store/run_error.h"
 
 namespace brontal {
 namespace {
-
 
 int Run(std::string_view command_line, MaintenanceServices& services, ProgramLog& log) {
   db::Workspace& workspace = services.engine.DefaultWorkspace();
@@ -40,11 +40,12 @@ int Run(std::string_view command_line, MaintenanceServices& services, ProgramLog
     CheckParameterRanges(parameters);
 
     log.Line("Getting database path");
-    const std::string path = ReadDbLoc(services.program_folder);
-    if (path.empty()) {
+    const std::string stored = ReadDbLoc(services.program_folder);
+    if (stored.empty()) {
       log.Line("Couldn't establish database path - check for dbloc.txt");
       return kMaintenanceNoDatabase;
     }
+    const std::string path = NativePathOf(stored, services.unc_root);
 
     log.Line("Repairing (if necessary) and Compacting Database...");
     LogRepairReporter reporter(log);

@@ -24,6 +24,8 @@ struct MaintenanceServices {
   std::string program_folder;
   // The pause between the compaction and the purge.
   std::function<void(int milliseconds)> pause;
+  // Where \\node\share paths of dbloc.txt resolve; a path without one is used as it stands.
+  std::string unc_root = "/net";
 };
 
 // Exit statuses of a run, for schedulers.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "monconfig/dbloc_file.h"
+#include "platform/linux_filesystem.h"
 #include "store/dbloc.h"
 #include "store/run_error.h"
 #include "store/text.h"
@@ -194,7 +195,10 @@ void MonitorConfig::Spin(int step) {
 
 bool MonitorConfig::TestOpen(const std::string& path) {
   try {
-    services_.store.engine.DefaultWorkspace().OpenDatabase(path, false)->Close();
+    // As for FileExists, a \\node\share path names the file where the share is mounted.
+    services_.store.engine.DefaultWorkspace()
+        .OpenDatabase(NativePathOf(path, services_.store.unc_root), false)
+        ->Close();
   } catch (...) {
     SetStatus("Can't open database: " + DescribeError(std::current_exception()).second);
     return false;

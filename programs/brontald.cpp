@@ -8,6 +8,7 @@
 #include "maintenance/usage.h"
 #include "platform/clock.h"
 #include "platform/linux_file_operations.h"
+#include "platform/linux_filesystem.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
 #include "platform/sqlite_engine.h"
@@ -24,7 +25,12 @@ int main(int argc, char** argv) {
   brontal::LinuxFileOperations files;
   brontal::SystemClock clock;
   auto locale = brontal::MakeUserLocale();
-  brontal::MaintenanceServices services{
-      *engine, files, clock, *locale, brontal::ProgramFolder(), brontal::SleepMilliseconds};
+  brontal::MaintenanceServices services{.engine = *engine,
+                                        .files = files,
+                                        .clock = clock,
+                                        .locale = *locale,
+                                        .program_folder = brontal::ProgramFolder(),
+                                        .pause = brontal::SleepMilliseconds,
+                                        .unc_root = brontal::UncRootFromEnvironment()};
   return brontal::RunMaintenance(command_line, services);
 }

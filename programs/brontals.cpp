@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
                                  message_box,
                                  brontal::ProgramFolder(),
                                  brontal::MakeSeededRandom(),
-                                 brontal::SleepMilliseconds};
+                                 brontal::SleepMilliseconds,
+                                 brontal::UncRootFromEnvironment()};
   return brontal::RunScan(command_line, services);
 }

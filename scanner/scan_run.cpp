@@ -134,9 +134,9 @@ class ScanRun {
   // The store is made at its first use, and again at the next use when making it failed.
   SizeStore& Store() {
     if (!store_) {
-      store_ = std::make_unique<SizeStore>(
-          SizeStoreServices{services_.engine, services_.settings, services_.clock, message_box_,
-                            services_.program_folder, services_.random, services_.pause});
+      store_ = std::make_unique<SizeStore>(SizeStoreServices{
+          services_.engine, services_.settings, services_.clock, message_box_,
+          services_.program_folder, services_.random, services_.pause, services_.unc_root});
     }
     return *store_;
   }

@@ -30,6 +30,8 @@ struct ScanServices {
   // The random source and the pause of the save retries.
   std::function<double()> random;
   std::function<void(int milliseconds)> pause;
+  // Where \\node\share paths of dbloc.txt resolve.
+  std::string unc_root = "/net";
 };
 
 // Exit statuses of a run, for schedulers.

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/linux_filesystem.h"
 #include "store/dbloc.h"
 #include "store/format.h"
 #include "store/schema.h"
@@ -284,7 +285,8 @@ SizeStoreServices MakeSizeStoreServices(db::Engine& engine, Settings& settings, 
           .message_box = message_box,
           .program_folder = std::move(program_folder),
           .random = MakeSeededRandom(),
-          .pause = SleepMilliseconds};
+          .pause = SleepMilliseconds,
+          .unc_root = UncRootFromEnvironment()};
 }
 
 SizeStore::SizeStore(SizeStoreServices services)
@@ -301,7 +303,7 @@ SizeStore::SizeStore(SizeStoreServices services)
 SizeStore::~SizeStore() { CancelScan(); }
 
 int SizeStore::DefaultDefaultLevel() {
-  OpenedDatabase database = Open(services_.engine, dbloc_);
+  OpenedDatabase database = Open(services_.engine, database_file_);
   return LevelsOf(*database, DefaultLevelQuery(defaultnodename));
 }
 
@@ -311,7 +313,7 @@ int SizeStore::DefaultLevel() {
   // A scanner that meets the maintenance tool waits for it rather than sizing at another depth.
   Retrier retry(services_);
   return retry.Run([&] {
-    OpenedDatabase database = Open(services_.engine, dbloc_);
+    OpenedDatabase database = Open(services_.engine, database_file_);
     int level = -1;
     auto rows = database->OpenRecordset(query, RecordsetType::kSnapshot);
     if (rows->Eof()) {
@@ -338,13 +340,15 @@ int SizeStore::DefaultLevel() {
 
 void SizeStore::GetDBFilename() {
   dbloc_.clear();  // a dbloc.txt that cannot be read leaves no stale path behind
+  database_file_.clear();
   dbloc_ = ReadDbLoc(services_.program_folder);
+  if (!dbloc_.empty()) database_file_ = NativePathOf(dbloc_, services_.unc_root);
 }
 
 void SizeStore::BeginScan() {
   if (scan_) throw std::logic_error("BeginScan with a scan open already");
   Retrier retry(services_);
-  OpenedDatabase database = retry.Run([&] { return Open(services_.engine, dbloc_); });
+  OpenedDatabase database = retry.Run([&] { return Open(services_.engine, database_file_); });
   auto scan = std::unique_ptr<OpenScan>(
       new OpenScan{std::move(database), Transaction(services_.engine.DefaultWorkspace())});
   retry.Run([&] { scan->transaction.Begin(); });
@@ -367,7 +371,7 @@ void SizeStore::CancelScan() { scan_.reset(); }
 
 void SizeStore::AddPeriod(DateTime period) {
   Retrier retry(services_);
-  Transacted(retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+  Transacted(retry, services_.engine, database_file_, scan_ ? scan_->database.get() : nullptr,
              [&](db::Database& database) {
                // Another node of the same hour may have stored it; a unique index, where the
                // file has one, catches a race the check could not see.
@@ -398,7 +402,7 @@ std::vector<std::string> SizeStore::SaveDirs(const std::vector<std::string>& nam
   std::vector<std::string> blank;
   const db::Value period(pdate);  // its text made once, not for every row
   Transacted(
-      retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+      retry, services_.engine, database_file_, scan_ ? scan_->database.get() : nullptr,
       [&](db::Database& database) {
         ForgetEarlierRun(retry, database, nodename, pdate);
         auto dirs = OpenTable(retry, database, "Dirs");
@@ -439,7 +443,7 @@ void SizeStore::SaveFree(const std::vector<std::string>& drives,
   RequireEntries(totalbytes.size(), count, "totalbytes");
   Retrier retry(services_);
   const std::string disk_parent = "R\\" + nodename;
-  Transacted(retry, services_.engine, dbloc_, scan_ ? scan_->database.get() : nullptr,
+  Transacted(retry, services_.engine, database_file_, scan_ ? scan_->database.get() : nullptr,
              [&](db::Database& database) {
                retry.Run([&] {
                  database.Execute("delete * from Disks where pdate = " + PeriodLiteral(pdate) +
@@ -458,7 +462,7 @@ void SizeStore::SaveFree(const std::vector<std::string>& drives,
 }
 
 void SizeStore::SetDefaultLevel(int level) {
-  OpenedDatabase database = Open(services_.engine, dbloc_);
+  OpenedDatabase database = Open(services_.engine, database_file_);
   if (level == LevelsOf(*database, DefaultLevelQuery(defaultnodename))) return;
   auto todo = SeekNode(*database, nodename);
   todo->Edit();
@@ -469,7 +473,7 @@ void SizeStore::SetDefaultLevel(int level) {
 void SizeStore::SetLogFile(const std::string& logfilename) {
   Retrier retry(services_);
   retry.Run([&] {
-    OpenedDatabase database = Open(services_.engine, dbloc_);
+    OpenedDatabase database = Open(services_.engine, database_file_);
     auto todo = SeekNode(*database, nodename);
     todo->Edit();
     todo->SetField("LogFile", logfilename);

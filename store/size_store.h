@@ -30,6 +30,8 @@ struct SizeStoreServices {
   std::function<double()> random;
   // Waits the given time before a failed step is tried again, letting other work run.
   std::function<void(int milliseconds)> pause;
+  // Where \\node\share paths of dbloc.txt resolve; a path without one is used as it stands.
+  std::string unc_root = "/net";
 };
 
 // A uniform source in [0, 1) for SizeStoreServices::random, seeded from the system clock's
@@ -79,7 +81,7 @@ class SizeStore {
   // cannot be read.
   void GetDBFilename();
 
-  // The database path last read from dbloc.txt.
+  // The database path last read from dbloc.txt, as it is written there.
   const std::string& dbloc() const { return dbloc_; }
 
   // Opens the database and begins the transaction that SaveFree, SaveDirs and AddPeriod join
@@ -129,6 +131,7 @@ class SizeStore {
  private:
   SizeStoreServices services_;
   std::string dbloc_;
+  std::string database_file_;  // dbloc_ as the system names the file
   // The connection and transaction between BeginScan and CommitScan; null outside them.
   struct OpenScan;
   std::unique_ptr<OpenScan> scan_;

@@ -20,6 +20,7 @@ namespace brontal::testing {
 // The real file system of a computer called NODE1.
 class Node1FileSystem : public LinuxFileSystem {
  public:
+  explicit Node1FileSystem(std::string unc_root) : LinuxFileSystem(std::move(unc_root)) {}
   std::string ComputerName() override { return "NODE1"; }
 };
 
@@ -33,7 +34,8 @@ struct MonitorConfigRig {
                   .message_box = messages,
                   .program_folder = folder.path().string(),
                   .random = [] { return 0.5; },
-                  .pause = [](int) {}},
+                  .pause = [](int) {},
+                  .unc_root = folder.path().string()},
         .questions = questions,
         .open_file = open_file,
         .file_system = file_system,
@@ -54,7 +56,8 @@ struct MonitorConfigRig {
   RecordingMessageBox messages;
   ScriptedQuestionBox questions;
   ScriptedOpenFileDialog open_file;
-  Node1FileSystem file_system;
+  // \\node\share paths resolve inside the folder.
+  Node1FileSystem file_system{folder.path().string()};
   FakeFileOperations files;
 };
 

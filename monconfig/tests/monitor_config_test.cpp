@@ -200,6 +200,16 @@ TEST_F(MonitorConfigTest, LeavingTheDatabaseTabRegistersTheNodeAndLevelsAreSaved
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(MonitorConfigTest, APathOnAShareIsKeptAsTypedAndOpensWhereTheShareIsMounted) {
+  std::filesystem::create_directories(folder.path() / "files" / "brontal");
+  const std::string mounted = (folder.path() / "files" / "brontal" / "shared.mdb").string();
+  CreateBrontalDatabase(*engine, mounted, 4);
+  auto config = Loaded("\\\\files\\brontal\\shared.mdb");
+  EXPECT_EQ(DbLoc(), "\\\\files\\brontal\\shared.mdb\r\n");
+  EXPECT_EQ(config->Status(), "Connection OK");
+  EXPECT_EQ(Node1Levels(mounted), std::vector<std::string>{"-1"});
+}
+
 TEST_F(MonitorConfigTest, LevelThatIsNoSixteenBitNumberEndsTheDialogUnsaved) {
   for (auto [typed, error] : {std::pair{"abc", "Type mismatch"}, std::pair{"4.5", "Type mismatch"},
                               std::pair{"+-4", "Type mismatch"}, std::pair{"32768", "Overflow"}}) {

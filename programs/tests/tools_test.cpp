@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/testing/env_guard.h"
+#include "platform/testing/private_config_home.h"
 #include "platform/testing/run_program.h"
 #include "platform/testing/temp_folder.h"
 
@@ -67,6 +69,54 @@ TEST_F(ToolsTest, SqlRunsTheDialectAndReportsFailures) {
   EXPECT_EQ(Run("brontal-sql", {db_, "select * from todo"}).out,
             "Nodename\tDirParent\tLevels\tLogFile\n");
   EXPECT_EQ(Run("brontal-sql", {db_}).status, 2);
+}
+
+// dbloc.txt names the database as the nodes of a fleet share it, \\node\share\file; each program
+// finds it where the share is mounted.
+TEST_F(ToolsTest, EveryProgramFindsADatabaseOnAShare) {
+  const fs::path share = dir_ / "net" / "fileserver" / "brontal";
+  fs::create_directories(share);
+  const std::string on_share = (share / "brontal.mdb").string();
+  ASSERT_EQ(Run("brontal-initdb", {on_share, "3"}).status, 0);
+  const fs::path bin = dir_ / "bin";
+  fs::create_directories(bin);
+  for (const char* program : {"brontals", "brontalh", "brontald"}) {
+    fs::copy_file(fs::path(BRONTAL_BIN_DIR) / program, bin / program);
+  }
+  std::ofstream(bin / "dbloc.txt") << "\\\\fileserver\\brontal\\brontal.mdb\r\n";
+  const fs::path tree = dir_ / "tree";
+  fs::create_directories(tree / "alpha");
+  std::ofstream(tree / "alpha" / "f") << std::string(100, 'x');
+  brontal::testing::PrivateConfigHome config;
+  brontal::testing::EnvGuard unc_root("BRONTAL_UNC_ROOT", (dir_ / "net").c_str());
+  brontal::testing::EnvGuard drives("BRONTAL_DRIVES", tree.c_str());
+  brontal::testing::EnvGuard node("BRONTAL_NODENAME", "node1");
+  auto run_in_bin = [&](const char* program, std::vector<std::string> args) {
+    return brontal::testing::RunProgram((bin / program).string(), std::move(args), dir_);
+  };
+  auto log_of = [&](const char* program) {
+    return brontal::testing::ReadWholeFile((bin / (std::string(program) + ".log")).string());
+  };
+
+  ASSERT_EQ(run_in_bin("brontals", {}).status, 0) << log_of("brontals");
+  EXPECT_EQ(Run("brontal-sql", {on_share, "select Brontal from Dirs where Dir = \"alpha\""}).out,
+            "Brontal\n100\n");
+  // The report compares with a period at least a week old.
+  for (const char* copy : {"insert into Periods (pdate) values (#1/1/2000#)",
+                           "insert into Dirs (DirParent, Dir, Brontal, pdate) "
+                           "select DirParent, Dir, Brontal, #1/1/2000# from Dirs",
+                           "insert into Parents (DirParent, pdate) "
+                           "select DirParent, #1/1/2000# from Parents"}) {
+    ASSERT_EQ(Run("brontal-sql", {on_share, copy}).status, 0);
+  }
+  const std::string page = (dir_ / "page.htm").string();
+  EXPECT_EQ(run_in_bin("brontalh", {"/d:7", "/u:\\\\node1", "/h:" + page}).status, 0)
+      << log_of("brontalh");
+  EXPECT_NE(brontal::testing::ReadWholeFile(page).find(tree.string()), std::string::npos);
+  EXPECT_EQ(run_in_bin("brontald", {"1", "6", "12", "730"}).status, 0) << log_of("brontald");
+  // Two years kept: the copy of 2000 is purged, the scan's own period stays.
+  EXPECT_EQ(Run("brontal-sql", {on_share, "select count(*) as n from Periods"}).out, "n\n1\n");
+  EXPECT_FALSE(fs::exists(bin / "\\\\fileserver\\brontal\\brontal.mdb"));
 }
 
 }  // namespace
