@@ -1,12 +1,13 @@
 // QDesktopServices behind the shell interface.
 #include "platform/qt_shell.h"
 
+#include <QByteArray>
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QString>
 #include <QUrl>
+#include <filesystem>
+#include <system_error>
 
 namespace brontal {
 namespace {
@@ -22,8 +23,10 @@ bool HasDesktop() { return qobject_cast<QGuiApplication*>(QCoreApplication::inst
 
 bool QtShell::OpenNative(const std::string& native_path) {
   if (!HasDesktop() || native_path.empty()) return false;
-  // decodeName keeps file names that are not valid UTF-8 as the file system has them.
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(native_path.c_str())));
+  // The path's bytes percent-encoded: a URL keeps an encoded byte that is not UTF-8 as it is,
+  // where a QString would turn it into U+FFFD and name another file.
+  const QByteArray bytes(native_path.data(), static_cast<qsizetype>(native_path.size()));
+  return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
 }
 
 bool QtShell::Open(const std::string& logical_path) {
@@ -34,9 +37,9 @@ bool QtShell::Open(const std::string& logical_path) {
 bool QtShell::Explore(const std::string& logical_path) {
   if (logical_path.empty()) return false;
   std::string native = NativePathOf(logical_path, unc_root_);
-  const QFileInfo info(QFile::decodeName(native.c_str()));
   // A file manager shows folders; a file is shown by the folder that holds it.
-  if (info.exists() && !info.isDir()) {
+  std::error_code error;
+  if (std::filesystem::exists(native, error) && !std::filesystem::is_directory(native, error)) {
     const std::size_t slash = native.rfind('/');
     if (slash != std::string::npos) native = slash == 0 ? "/" : native.substr(0, slash);
   }

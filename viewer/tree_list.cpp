@@ -115,6 +115,7 @@ std::vector<TreeItem> TreeAllParents(db::Database& database, DateTime period1, D
     if (item.backslashes == 0 || placed.contains(item.key)) continue;
     item.text = LastPathPart(path);
     item.parent_key = NearestPlacedAncestor(ParentPath(item.key), placed);
+    item.path = path;
     placed.insert(item.key);
     items.push_back(std::move(item));
   }

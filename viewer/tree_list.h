@@ -35,6 +35,7 @@ std::string IconKey(std::string_view key, std::string_view state);
 struct TreeItem {
   std::string key;         // the stored path lower-cased: "r\server1\c:"
   std::string text;        // its last component in stored case: "C:"
+  std::string path;        // the stored path in stored case, for the shell: "R\SERVER1\C:"
   std::string parent_key;  // where it hangs: "r\server1"
   int backslashes = 0;     // 1 node, 2 drive, 3 or more directory
 };

@@ -62,6 +62,15 @@ QString FromUtf8(std::string_view text) {
 
 std::string ToUtf8(const QString& text) { return text.toStdString(); }
 
+// Keys and paths are held in the items as their bytes: a name that is not valid UTF-8 would
+// come back from a QString changed, and then name no stored row and no directory.
+QVariant Bytes(std::string_view text) {
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string BytesOf(const QTreeWidgetItem& item, int role) {
+  return item.data(0, role).toByteArray().toStdString();
+}
+
 // A menu caption that shows its text as it is: "&" would otherwise mark a mnemonic.
 QString Literal(const std::string& text) { return FromUtf8(text).replace("&", "&&"); }
 
@@ -197,9 +206,9 @@ void FrmMain::BuildMenus() {
           [this] { ActOnKey(SelectedTreeKey(), &Client::ViewLogFile); });
   popup_t_->addSeparator();
   connect(AddAction(popup_t_, "mnuPopupsTOpen", "&Open"), &QAction::triggered, this,
-          [this] { ActOnKey(SelectedTreeKey(), &Client::OpenKey); });
+          [this] { ActOnKey(SelectedTreePath(), &Client::OpenKey); });
   connect(AddAction(popup_t_, "mnuPopupsTExplore", "&Explore"), &QAction::triggered, this,
-          [this] { ActOnKey(SelectedTreeKey(), &Client::ExploreKey); });
+          [this] { ActOnKey(SelectedTreePath(), &Client::ExploreKey); });
 
   popup_l_ = popups->addMenu("L");
   popup_l_->setObjectName("mnuPopupsL");
@@ -216,9 +225,9 @@ void FrmMain::BuildMenus() {
           &FrmMain::CopyFocusedControl);
   popup_l_->addSeparator();
   connect(AddAction(popup_l_, "mnuPopupsLOpen", "&Open"), &QAction::triggered, this,
-          [this] { ActOnKey(SelectedRowKey(), &Client::OpenKey); });
+          [this] { ActOnKey(SelectedRowPath(), &Client::OpenKey); });
   connect(AddAction(popup_l_, "mnuPopupsLExplore", "&Explore"), &QAction::triggered, this,
-          [this] { ActOnKey(SelectedRowKey(), &Client::ExploreKey); });
+          [this] { ActOnKey(SelectedRowPath(), &Client::ExploreKey); });
 }
 
 void FrmMain::BuildToolbar() {
@@ -505,7 +514,8 @@ void FrmMain::TreeAllParents() {
   tree_items_.clear();
   auto* root = new QTreeWidgetItem;
   root->setText(0, FromUtf8(kRootText));
-  root->setData(0, kKeyRole, FromUtf8(kRootKey));
+  root->setData(0, kKeyRole, Bytes(kRootKey));
+  root->setData(0, kPathRole, Bytes("R"));
   root->setData(0, kImageRole, "masterroot");
   root->setData(0, kSelectedImageRole, "masterroot");
   root->setIcon(0, images_.TreeIcon("masterroot", "masterroot"));
@@ -530,7 +540,8 @@ void FrmMain::TreeAllParents() {
     const std::string closed = ImageKey(item.backslashes, false);
     const std::string open = ImageKey(item.backslashes, true);
     child->setText(0, FromUtf8(item.text));
-    child->setData(0, kKeyRole, FromUtf8(item.key));
+    child->setData(0, kKeyRole, Bytes(item.key));
+    child->setData(0, kPathRole, Bytes(item.path));
     child->setData(0, kImageRole, FromUtf8(closed));
     child->setData(0, kSelectedImageRole, FromUtf8(open));
     child->setIcon(0, images_.TreeIcon(closed, open));
@@ -589,7 +600,7 @@ void FrmMain::MakeL(const std::string& key) {
     for (int column = 1; column < 4; ++column) {
       item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
-    item->setData(0, kKeyRole, FromUtf8(kept.key));
+    item->setData(0, kKeyRole, Bytes(kept.key));
     item->setData(0, kIconRole, FromUtf8(kept.icon));
     item->setIcon(0, images_.Image(kept.icon));
     items.append(item);
@@ -641,7 +652,7 @@ void FrmMain::HeaderClick(int column) {
 
 void FrmMain::NodeClick(QTreeWidgetItem* item) {
   if (!tree_ready_ || item == nullptr) return;
-  const std::string key = ToUtf8(item->data(0, kKeyRole).toString());
+  const std::string key = BytesOf(*item, kKeyRole);
   current_key_ = key;
   if (key == listed_key_) return;
   listed_key_ = key;
@@ -737,11 +748,10 @@ QTreeWidgetItem* FrmMain::TreeItem(const std::string& key) const {
 
 QTreeWidgetItem* FrmMain::ListRowItem(const std::string& key, const QString& name) const {
   if (key.empty()) return nullptr;
-  const QString wanted = FromUtf8(key);
   QTreeWidgetItem* first = nullptr;
   for (int i = 0; i < l_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = l_->topLevelItem(i);
-    if (row->data(0, kKeyRole).toString() != wanted) continue;
+    if (BytesOf(*row, kKeyRole) != key) continue;
     // Names that differ only in case share their key; the name tells their rows apart.
     if (row->text(0) == name) return row;
     if (first == nullptr) first = row;
@@ -751,13 +761,27 @@ QTreeWidgetItem* FrmMain::ListRowItem(const std::string& key, const QString& nam
 
 std::string FrmMain::SelectedTreeKey() const {
   QTreeWidgetItem* item = t_->currentItem();
-  return item == nullptr ? std::string() : ToUtf8(item->data(0, kKeyRole).toString());
+  return item == nullptr ? std::string() : BytesOf(*item, kKeyRole);
 }
 
 std::string FrmMain::SelectedRowKey() const {
   QTreeWidgetItem* row = l_->currentItem();
   if (row == nullptr || !row->isSelected()) return {};
-  return ToUtf8(row->data(0, kKeyRole).toString());
+  return BytesOf(*row, kKeyRole);
+}
+
+std::string FrmMain::SelectedTreePath() const {
+  QTreeWidgetItem* item = t_->currentItem();
+  return item == nullptr ? std::string() : BytesOf(*item, kPathRole);
+}
+
+std::string FrmMain::SelectedRowPath() const {
+  if (SelectedRowKey().empty()) return {};
+  // A row is a child of the listed place: its name in the place's path.
+  const auto* row = dynamic_cast<const ListItem*>(l_->currentItem());
+  const QTreeWidgetItem* place = TreeItem(listed_key_);
+  if (row == nullptr || place == nullptr) return SelectedRowKey();
+  return BytesOf(*place, kPathRole) + "\\" + row->row().cells[0];
 }
 
 void FrmMain::SelectQuietly(QTreeWidget& view, QTreeWidgetItem* item) {

@@ -72,6 +72,8 @@ class FrmMain : public QMainWindow, public OptionsHost {
   static constexpr int kSelectedImageRole = Qt::UserRole + 2;
   // The role that holds a list row's small icon key.
   static constexpr int kIconRole = Qt::UserRole + 1;
+  // The role that holds a tree item's stored path in the case the scanner found it.
+  static constexpr int kPathRole = Qt::UserRole + 3;
 
   // Which control Edit > Copy acts on.
   enum class FocusedControl { kTree, kList, kPeriod1, kPeriod2 };
@@ -221,6 +223,11 @@ class FrmMain : public QMainWindow, public OptionsHost {
   // The keys of the selected tree item and list row; empty when nothing is selected.
   std::string SelectedTreeKey() const;
   std::string SelectedRowKey() const;
+  // The stored paths, in stored case, of the selected tree item and list row, which Open and
+  // Explore hand the shell: a key is lower-cased, and Linux tells Data from data. Empty when
+  // nothing is selected.
+  std::string SelectedTreePath() const;
+  std::string SelectedRowPath() const;
   // Selects without the selection counting as the user's click.
   void SelectQuietly(QTreeWidget& view, QTreeWidgetItem* item);
 

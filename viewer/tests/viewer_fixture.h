@@ -194,10 +194,35 @@ struct ViewerDatabase {
   std::unique_ptr<db::Database> database;
 };
 
+// The desktop's services as fakes, for a Client in a test.
+struct FakeDesktop {
+  // The services over engine and clock; a file exists when the real file system says so.
+  ClientServices Services(db::Engine& engine, const Clock& clock) {
+    return {engine,
+            settings,
+            clock,
+            locale,
+            messages,
+            pointer,
+            file_operations,
+            shell,
+            clipboard,
+            [](const std::string& path) { return std::filesystem::is_regular_file(path); }};
+  }
+
+  MemorySettings settings;
+  FixedLocale locale;
+  RecordingMessageBox messages;
+  RecordingBusyPointer pointer;
+  LinuxFileOperations file_operations;
+  RecordingShell shell;
+  MemoryClipboard clipboard;
+};
+
 // The fixture's file opened by a Client, as a window of the viewer finds it, with the periods
 // loaded. `extend` adds to the fixture first; then the fixture's own connection is closed, so
 // that the client's is the one in use.
-struct ClientOnFixture {
+struct ClientOnFixture : FakeDesktop {
   explicit ClientOnFixture(const std::function<void(db::Database&)>& extend = nullptr) {
     if (extend) extend(*fixture.database);
     fixture.database->Close();
@@ -208,16 +233,7 @@ struct ClientOnFixture {
   }
 
   ViewerDatabase fixture;
-  MemorySettings settings;
-  FixedLocale locale;
-  RecordingMessageBox messages;
-  RecordingBusyPointer pointer;
-  LinuxFileOperations file_operations;
-  RecordingShell shell;
-  MemoryClipboard clipboard;
-  Client client{{*fixture.engine, settings, fixture.clock, locale, messages, pointer,
-                 file_operations, shell, clipboard,
-                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
+  Client client{Services(*fixture.engine, fixture.clock)};
 };
 
 }  // namespace brontal::testing
