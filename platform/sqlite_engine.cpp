@@ -680,6 +680,13 @@ void FsyncFile(const std::string& path) {
   ::close(fd);
 }
 
+// Deletes a copy that failed, with the journal its analysis may have left when the failure came
+// at its commit.
+void RemoveCopy(const std::string& path) {
+  ::unlink(path.c_str());
+  ::unlink((path + "-journal").c_str());
+}
+
 // Measures the statistics of every index on about a thousand of its rows: enough for the
 // planner's choices, and a matter of milliseconds on a file of many gigabytes.
 constexpr char kSampledAnalysis[] =
@@ -779,7 +786,7 @@ class SqliteDatabase : public Database {
     Bind(connection.handle(), vacuum.get(), 1, Value(destination));
     int rc = sqlite3_step(vacuum.get());
     if (rc != SQLITE_DONE) {
-      ::unlink(destination.c_str());
+      RemoveCopy(destination);
       Fail(connection.handle(), rc,
            "compacting '" + connection.path() + "' into '" + destination + "'");
     }
@@ -788,7 +795,7 @@ class SqliteDatabase : public Database {
       AnalyzeCopy(destination);
       FsyncFile(destination);
     } catch (const DbError&) {
-      ::unlink(destination.c_str());
+      RemoveCopy(destination);
       throw;
     }
   }

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace brontal::testing {
@@ -203,12 +204,17 @@ std::string NameOf(const FaultPlan& plan) {
          (plan.persistent ? " persistent" : "");
 }
 
+std::string TestNameOf(const FaultPlan& plan) {
+  std::string name = NameOf(plan);
+  std::replace(name.begin(), name.end(), ' ', '_');
+  return name;
+}
+
 std::vector<FaultPlan> EveryFaultPlan() {
   using enum FaultCall;
   return {{kRead},
           {kRead, FaultError::kIo, true},
           {kWrite},
-          {kWrite, FaultError::kIo, true},
           {kWrite, FaultError::kFull},
           {kWrite, FaultError::kFull, true},
           {kSync},
@@ -291,6 +297,12 @@ int FaultVfs::Check(FaultCall call) {
       return SQLITE_IOERR_DELETE;
   }
   return SQLITE_IOERR;
+}
+
+std::filesystem::path FaultTestFolder() {
+  std::error_code error;
+  if (std::filesystem::is_directory("/dev/shm", error)) return "/dev/shm";
+  return std::filesystem::temp_directory_path();
 }
 
 std::string IntegrityOf(const std::string& path) {

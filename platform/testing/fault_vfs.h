@@ -2,6 +2,7 @@
 // sync, truncate, lock or delete below the database engine, the way a failing disk would.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -26,11 +27,13 @@ struct FaultPlan {
 
 // "write full persistent", "sync ioerr", ... for test output and figures.
 std::string NameOf(const FaultPlan& plan);
+// The same as a test name: "write_full_persistent".
+std::string TestNameOf(const FaultPlan& plan);
 // The same for the test framework's messages.
 inline void PrintTo(const FaultPlan& plan, std::ostream* out) { *out << NameOf(plan); }
 
-// The plans a fault test runs through: every kind of call with its I/O error, reads and writes
-// also persistently, and a write that finds the disk full once and for good.
+// The plans a fault test runs through: every kind of call with its I/O error, reads also
+// persistently, and a write that finds the disk full once and for good.
 std::vector<FaultPlan> EveryFaultPlan();
 
 // While it lives, the default file layer of every SQLite connection opened from then on (the
@@ -65,6 +68,10 @@ class FaultVfs {
   int calls_ = 0;
   bool fired_ = false;
 };
+
+// Where a fault test keeps its files: a memory file system (/dev/shm) where there is one, else
+// the system's temporary folder. The tries sync thousands of times, which a disk makes slow.
+std::filesystem::path FaultTestFolder();
 
 // SQLite's full check of the database file at path, through the default file layer: "ok" for a
 // sound file, "no tables" for one that holds none (an empty file passes SQLite's check), else

@@ -3,7 +3,6 @@
 // run is stored whole or not at all, and the run never reports success for what it lost.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -85,7 +84,7 @@ class ScanSaveFaultTest : public ::testing::TestWithParam<FaultPlan> {
   }
 
   static constexpr const char* kTables[] = {"Dirs", "Parents", "Periods", "Disks"};
-  testing::TempFolder folder_;
+  testing::TempFolder folder_{testing::FaultTestFolder()};
   std::string template_ = folder_ / "template.mdb";
   std::string db_path_ = folder_ / "brontal.mdb";
   FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 2, 10)};
@@ -134,11 +133,8 @@ TEST_P(ScanSaveFaultTest, StoresTheRunWholeOrNotAtAllAndNeverReportsALoss) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, ScanSaveFaultTest,
-                         ::testing::ValuesIn(testing::EveryFaultPlan()), [](const auto& info) {
-                           std::string name = NameOf(info.param);
-                           std::replace(name.begin(), name.end(), ' ', '_');
-                           return name;
-                         });
+                         ::testing::ValuesIn(testing::EveryFaultPlan()),
+                         [](const auto& info) { return testing::TestNameOf(info.param); });
 
 }  // namespace
 }  // namespace brontal
