@@ -106,7 +106,7 @@ const sqlite3_io_methods kFileMethods = {
     .xUnfetch = nullptr,
 };
 
-// The fault layer as SQLite knows it, with its owner and the layer it wraps.
+// What the fault layer's record in SQLite points to: its owner and the layer it wraps.
 struct LayerData {
   FaultVfs* owner;
   sqlite3_vfs* real;
@@ -223,12 +223,9 @@ std::vector<FaultPlan> EveryFaultPlan() {
           {kDelete}};
 }
 
-FaultVfs::FaultVfs() : layer_(new Layer{}) {
+FaultVfs::FaultVfs() : layer_(std::make_unique<Layer>()) {
   sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
-  if (!real) {
-    delete layer_;
-    throw std::runtime_error("SQLite has no default file layer");
-  }
+  if (!real) throw std::runtime_error("SQLite has no default file layer");
   layer_->data = {this, real};
   layer_->vfs = {
       .iVersion = 2,
@@ -255,7 +252,6 @@ FaultVfs::FaultVfs() : layer_(new Layer{}) {
       .xNextSystemCall = nullptr,
   };
   if (sqlite3_vfs_register(&layer_->vfs, /*makeDflt=*/1) != SQLITE_OK) {
-    delete layer_;
     throw std::runtime_error("cannot register the fault layer");
   }
 }
@@ -263,7 +259,6 @@ FaultVfs::FaultVfs() : layer_(new Layer{}) {
 FaultVfs::~FaultVfs() {
   sqlite3_vfs_unregister(&layer_->vfs);
   sqlite3_vfs_register(layer_->data.real, /*makeDflt=*/1);
-  delete layer_;
 }
 
 void FaultVfs::Arm(const FaultPlan& plan, int n) {
@@ -273,8 +268,6 @@ void FaultVfs::Arm(const FaultPlan& plan, int n) {
   calls_ = 0;
   fired_ = false;
 }
-
-void FaultVfs::Disarm() { armed_ = false; }
 
 int FaultVfs::Check(FaultCall call) {
   if (!armed_ || call != plan_.call) return SQLITE_OK;

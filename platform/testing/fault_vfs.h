@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -46,13 +47,11 @@ class FaultVfs {
   FaultVfs(const FaultVfs&) = delete;
   FaultVfs& operator=(const FaultVfs&) = delete;
 
-  // Starts counting the calls of kind `call`, on every file, from zero: the n-th one fails with
-  // `error`, and with `persistent` every later one too, as a disk that stays broken or full.
+  // Starts counting the calls of the plan's kind, on every file, from zero: the n-th one fails
+  // with the plan's error, and a persistent plan fails every later one too, as a disk that stays
+  // broken or full. Arming again starts anew.
   void Arm(const FaultPlan& plan, int n);
-  // Lets every call through again; the counts stay as they are.
-  void Disarm();
-  // How many calls of the armed kind were seen since Arm, and whether one was failed.
-  int Calls() const { return calls_; }
+  // Whether a call was failed since Arm.
   bool Fired() const { return fired_; }
 
   // Counts a call of kind `call` by the layer's files; SQLITE_OK lets it through, anything else
@@ -61,7 +60,7 @@ class FaultVfs {
 
  private:
   struct Layer;
-  Layer* layer_;
+  std::unique_ptr<Layer> layer_;
   bool armed_ = false;
   FaultPlan plan_{FaultCall::kWrite};
   int fail_at_ = 0;
