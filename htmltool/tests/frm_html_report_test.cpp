@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <cstdlib>
 
 #include "htmltool/usage.h"
+#include "platform/testing/qt_test_main.h"
 
 namespace brontal {
 namespace {
@@ -34,9 +34,4 @@ TEST(BrontalhWindowTest, ShowsTheUsageTextAndOkClosesIt) {
 }  // namespace
 }  // namespace brontal
 
-int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return brontal::testing::RunAllTestsInApplication(argc, argv); }

@@ -1,11 +1,9 @@
 // The usage window on the offscreen platform: its caption, its text line by line, and that OK
 // closes it; and when a window is shown at all.
 #include "maintenance/frm_maintenance.h"
-#include "platform/usage_window.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +11,8 @@
 #include <map>
 
 #include "maintenance/usage.h"
+#include "platform/testing/qt_test_main.h"
+#include "platform/usage_window.h"
 
 namespace brontal {
 namespace {
@@ -64,9 +64,4 @@ TEST(UsageTest, TextEndsEveryLineAndWindowsNeedADisplay) {
 }  // namespace
 }  // namespace brontal
 
-int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return brontal::testing::RunAllTestsInApplication(argc, argv); }

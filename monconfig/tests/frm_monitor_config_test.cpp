@@ -3,7 +3,6 @@
 // connect keeping the database tab, and OK saving the spun level and ending the dialog.
 #include "monconfig/frm_monitor_config.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,7 +14,7 @@
 #include <vector>
 
 #include "monconfig/tests/monconfig_fixture.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "store/schema.h"
 
 namespace brontal {
@@ -117,9 +116,6 @@ class FrmMonitorConfigTest : public QObject {
 }  // namespace brontal
 
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmMonitorConfigTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmMonitorConfigTest>(argc, argv);
 }
 #include "frm_monitor_config_test.moc"

@@ -8,8 +8,8 @@
 
 namespace brontal::testing {
 
-// Runs every test inside a QApplication, on the offscreen platform unless QT_QPA_PLATFORM names
-// another; returns what RUN_ALL_TESTS returns.
+// Runs every GoogleTest test inside a QApplication, on the offscreen platform unless
+// QT_QPA_PLATFORM names another; returns what RUN_ALL_TESTS returns.
 inline int RunAllTestsInApplication(int argc, char** argv) {
   if (::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication application(argc, argv);

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "platform/testing/qt_test_main.h"
+
 namespace brontal {
 namespace {
 
@@ -69,9 +71,4 @@ TEST(QtBusyPointerTest, RestoresOnlyWhatItSet) {
 }  // namespace
 }  // namespace brontal
 
-int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return brontal::testing::RunAllTestsInApplication(argc, argv); }

@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAction>
-#include <QApplication>
 #include <QAreaSeries>
 #include <QChart>
 #include <QComboBox>
@@ -24,7 +23,7 @@
 #include "platform/printing/progress_window.h"
 #include "platform/printing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
@@ -237,9 +236,6 @@ class FrmDiskGraphTest : public QObject {
 
 // The test's own configuration folder, made before the application reads it.
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmDiskGraphTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmDiskGraphTest>(argc, argv);
 }
 #include "frm_disk_graph_test.moc"

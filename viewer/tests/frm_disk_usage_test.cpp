@@ -6,7 +6,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -28,7 +27,7 @@
 #include "platform/printing/progress_window.h"
 #include "platform/printing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
 
@@ -312,9 +311,6 @@ class FrmDiskUsageTest : public QObject {
 
 // The test's own configuration folder, made before the application reads it.
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmDiskUsageTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmDiskUsageTest>(argc, argv);
 }
 #include "frm_disk_usage_test.moc"

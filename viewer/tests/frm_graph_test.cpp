@@ -29,7 +29,7 @@
 #include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/sqlite_engine.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "viewer/client.h"
 #include "viewer/tests/print_dialog_driver.h"
 #include "viewer/tests/viewer_fixture.h"
@@ -235,9 +235,6 @@ class FrmGraphTest : public QObject {
 
 // The test's own configuration folder, made before the application reads it.
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmGraphTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmGraphTest>(argc, argv);
 }
 #include "frm_graph_test.moc"

@@ -41,7 +41,7 @@
 #include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/sqlite_engine.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "platform/testing/temp_folder.h"
 #include "report/report_builder.h"
 #include "store/schema.h"
@@ -1052,9 +1052,6 @@ class FrmMainTest : public QObject {
 
 // The test's own configuration folder, made before the application reads it.
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmMainTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmMainTest>(argc, argv);
 }
 #include "frm_main_test.moc"

@@ -31,7 +31,7 @@
 #include "platform/qt_question_box.h"
 #include "platform/question_box.h"
 #include "platform/sqlite_engine.h"
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "report/levels_example.h"
 #include "viewer/client.h"
 #include "viewer/options_host.h"
@@ -545,9 +545,6 @@ class FrmOptionsTest : public QObject {
 
 // The test's own configuration folder, made before the application reads it.
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmOptionsTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmOptionsTest>(argc, argv);
 }
 #include "frm_options_test.moc"

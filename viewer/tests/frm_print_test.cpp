@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "platform/testing/private_config_home.h"
+#include "platform/testing/qtest_main.h"
 #include "report/print_state.h"
 #include "viewer/frmPrinting/frm_printing.h"
 
@@ -185,9 +185,6 @@ class FrmPrintTest : public QObject {
 }  // namespace brontal
 
 int main(int argc, char** argv) {
-  brontal::testing::PrivateConfigHome config_home;
-  QApplication application(argc, argv);
-  brontal::FrmPrintTest test;
-  return QTest::qExec(&test, argc, argv);
+  return brontal::testing::RunQtTest<brontal::FrmPrintTest>(argc, argv);
 }
 #include "frm_print_test.moc"
