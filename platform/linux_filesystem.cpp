@@ -18,6 +18,7 @@
 #include <optional>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace brontal {
 namespace {
@@ -148,7 +149,23 @@ struct PathLink {
   PathLink& operator=(const PathLink&) = delete;
   ~PathLink() {
     // Released one by one: a chain as deep as the tree would overflow the stack recursively.
-    while (parent && parent.use_count() == 1) parent = std::move(parent->parent);
+    // A link that goes while another is being released hands its parent to the outermost
+    // release instead of releasing it itself. Only the reference counts decide which link goes,
+    // so that links shared by the threads of a walk are released safely.
+    thread_local std::vector<std::shared_ptr<PathLink>>* releasing = nullptr;
+    if (releasing != nullptr) {
+      if (parent) releasing->push_back(std::move(parent));
+      return;
+    }
+    std::vector<std::shared_ptr<PathLink>> pending;
+    if (parent) pending.push_back(std::move(parent));
+    releasing = &pending;
+    while (!pending.empty()) {
+      std::shared_ptr<PathLink> link = std::move(pending.back());
+      pending.pop_back();
+      link.reset();  // when it was the last owner, its parent joins `pending`
+    }
+    releasing = nullptr;
   }
 
   std::shared_ptr<PathLink> parent;  // null for the path the walk was given
