@@ -41,12 +41,7 @@ using testing::Click;
 using testing::WithPrintDialog;
 
 // A graph window over the fixture, with fakes where the desktop would answer.
-struct Graph {
-  Graph() {
-    client.OpenSizeDatabase([] { return false; });
-    client.ReloadPeriodDates();
-  }
-
+struct Graph : testing::ClientOnFixture {
   FrmGraph& NewWindow() {
     window = std::make_unique<FrmGraph>(
         client,
@@ -66,32 +61,12 @@ struct Graph {
     return rows;
   }
 
-  testing::ViewerDatabase fixture;
-  MemorySettings settings;
-  FixedLocale locale;
-  RecordingMessageBox messages;
-  RecordingBusyPointer pointer;
-  LinuxFileOperations file_operations;
-  RecordingShell shell;
-  MemoryClipboard clipboard;
   RecordingPrinter printer;
   ScriptedSaveFileDialog save_dialog;
   RecordingProgressWindow progress;
   PrintState print_state;
   int main_window_shown = 0;
-  Client client{{*fixture.engine, settings, fixture.clock, locale, messages, pointer,
-                 file_operations, shell, clipboard,
-                 [](const std::string& path) { return std::filesystem::is_regular_file(path); }}};
   std::unique_ptr<FrmGraph> window;
-
- private:
-  // The fixture's own connection is closed, so that the client's is the one in use.
-  bool closed_ = [this] {
-    fixture.database->Close();
-    fixture.database.reset();
-    settings.Set("Options", "dbFilename", fixture.path);
-    return true;
-  }();
 };
 
 void Trigger(FrmGraph& window, const char* name) {
