@@ -59,12 +59,19 @@ std::string ReadFile(const fs::path& path) {
   return text.str();
 }
 
-// Waits until the log holds `line`; false when the program ended without writing it.
+// Waits until the log holds `line`; false when the program ended without writing it. A
+// program that neither writes it nor ends within five minutes has hung: the loop stops there
+// rather than waiting for ever.
 bool AwaitLine(const fs::path& log, const std::string& line, StartedProgram& child) {
+  const auto deadline = SteadyClock::now() + std::chrono::minutes(5);
   for (;;) {
     const bool ended = child.Ended();  // before the read, so that a last line is not missed
     if (ReadFile(log).find(line) != std::string::npos) return true;
     if (ended) return false;
+    if (SteadyClock::now() > deadline) {
+      child.Kill();
+      Die(log.filename().string() + ": no '" + line + "' line within five minutes");
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
 }
@@ -234,10 +241,11 @@ Tally CrashLoop::Run(const Operation& op, int trials) {
     ++tally.trials;
     Prepare(op);
     std::atomic<bool> watching{op.watch_path}, went_missing{false};
+    const std::string watched = Database(op).string();
     std::thread watcher([&] {
       struct stat info;
       while (watching) {
-        if (::stat(Database(op).c_str(), &info) != 0 || info.st_size == 0) went_missing = true;
+        if (::stat(watched.c_str(), &info) != 0 || info.st_size == 0) went_missing = true;
         std::this_thread::yield();
       }
     });

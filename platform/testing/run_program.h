@@ -3,6 +3,7 @@
 #pragma once
 
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/wait.h>
@@ -33,19 +34,35 @@ class StartedProgram {
                  const std::filesystem::path& folder,
                  const std::vector<std::pair<std::string, std::string>>& env = {})
       : out_(folder / "stdout"), err_(folder / "stderr") {
+    // Everything the child needs is made here: between fork and exec it may only make
+    // async-signal-safe calls, since another thread of this process (a test's watcher) may
+    // hold the allocator's lock at the fork, and a child that allocated would wait for it
+    // for ever.
+    std::string program = path;
+    std::vector<char*> argv{program.data()};
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable; ++variable) {
+      const std::string entry = *variable;
+      const std::string name = entry.substr(0, entry.find('='));
+      bool replaced = false;
+      for (const auto& change : env) replaced = replaced || change.first == name;
+      if (!replaced) environment.push_back(entry);
+    }
+    for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const std::string out_path = out_.string(), err_path = err_.string();
     std::fflush(nullptr);  // or the child would write this process's buffered output again
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("cannot start " + path);
     if (pid_ == 0) {
-      for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-      std::string program = path;
-      std::vector<char*> argv{program.data()};
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      if (!std::freopen(out_.c_str(), "w", stdout) || !std::freopen(err_.c_str(), "w", stderr)) {
-        ::_exit(127);
-      }
-      ::execv(program.c_str(), argv.data());
+      const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
+      ::execve(program.c_str(), argv.data(), envp.data());
       ::_exit(127);
     }
   }
