@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
 
 namespace brontal::bench {
 

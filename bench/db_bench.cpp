@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/format.h"
 #include "store/schema.h"
 #include "store/sql_text.h"

@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/help_version.h"
 #include "store/schema.h"
 #include "store/size_store.h"

@@ -16,9 +16,9 @@
 
 #include "bench/bench_support.h"
 #include "platform/fixed_locale.h"
-#include "platform/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
 #include "platform/settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/format.h"
 #include "viewer/graph_model.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/schema.h"
 
 namespace {

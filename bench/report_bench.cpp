@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "report/report_builder.h"
 #include "store/schema.h"
 

@@ -14,7 +14,7 @@
 #include "platform/linux_filesystem.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "scanner/size_dirs.h"
 #include "store/program_log.h"
 #include "store/schema.h"

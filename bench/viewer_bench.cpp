@@ -20,7 +20,7 @@
 
 #include "bench/bench_support.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/text.h"
 #include "viewer/periods.h"
 #include "viewer/tree_list.h"

@@ -11,7 +11,7 @@
 #include "htmltool/html_report_run.h"
 #include "htmltool/usage.h"
 #include "maintenance/maintenance_run.h"
-#include "platform/fake_file_operations.h"
+#include "platform/testing/fake_file_operations.h"
 #include "store/help_version.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/db_error.h"
-#include "platform/jetsql/sqlite_dialect.h"
-#include "platform/jetsql/tokenizer.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/db_error.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/tokenizer.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 #include "platform/fixed_locale.h"
 #include "platform/settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "scanner/scan_run.h"
 #include "store/schema.h"

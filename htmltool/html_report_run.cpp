@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 #include "platform/linux_filesystem.h"
 #include "report/report_builder.h"
 #include "store/dbloc.h"

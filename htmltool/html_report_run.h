@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
 

@@ -12,7 +12,7 @@
 #include "maintenance/parameters.h"
 #include "maintenance/purge.h"
 #include "maintenance/repair_compact.h"
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 #include "platform/filesystem.h"
 #include "platform/linux_filesystem.h"
 #include "store/dbloc.h"

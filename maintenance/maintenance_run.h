@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/file_operations.h"
 #include "platform/locale.h"
 

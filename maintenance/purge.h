@@ -7,7 +7,7 @@
 
 #include "maintenance/parameters.h"
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "store/program_log.h"
 
 namespace brontal {

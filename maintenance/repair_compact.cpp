@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 
 namespace brontal {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/busy_pointer.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/file_operations.h"
 #include "platform/message_box.h"
 #include "store/program_log.h"

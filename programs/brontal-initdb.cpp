@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/help_version.h"
 #include "store/schema.h"
 

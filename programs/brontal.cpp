@@ -17,7 +17,7 @@
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
 #include "platform/qt_settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/size_store.h"
 
 namespace {

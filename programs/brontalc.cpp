@@ -20,7 +20,7 @@
 #include "platform/qt_question_box.h"
 #include "platform/qt_settings.h"
 #include "platform/qt_shell.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "viewer/client.h"
 #include "viewer/frmMain/frm_main.h"
 #include "viewer/frmPrinting/frm_printing.h"

@@ -11,7 +11,7 @@
 #include "platform/linux_filesystem.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/help_version.h"
 #include "store/size_store.h"
 

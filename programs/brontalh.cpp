@@ -12,7 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/help_version.h"
 
 int main(int argc, char** argv) {

@@ -10,7 +10,7 @@
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "scanner/scan_run.h"
 #include "store/help_version.h"
 #include "store/size_store.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
 #include "platform/printing/printer.h"

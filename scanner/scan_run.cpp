@@ -11,7 +11,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 #include "scanner/size_dirs.h"
 #include "store/program_log.h"
 #include "store/run_error.h"

@@ -3,7 +3,7 @@
 
 #include <system_error>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 #include "platform/filesystem.h"
 
 namespace brontal {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace brontal {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/datetime.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"

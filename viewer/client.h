@@ -12,7 +12,7 @@
 #include "platform/busy_pointer.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/file_operations.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/datetime.h"
 #include "platform/locale.h"
 #include "platform/settings.h"

@@ -12,7 +12,7 @@
 
 #include "maintenance/parameters.h"
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/filesystem.h"
 #include "platform/locale.h"
 #include "platform/settings.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/run_program.h"
 #include "platform/testing/temp_folder.h"
 #include "store/text.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "store/format.h"
 #include "store/schema.h"

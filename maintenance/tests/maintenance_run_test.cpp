@@ -13,7 +13,7 @@
 #include "maintenance/repair_compact.h"
 #include "maintenance/tests/maintenance_testing.h"
 #include "maintenance/usage.h"
-#include "platform/fake_file_operations.h"
+#include "platform/testing/fake_file_operations.h"
 #include "platform/fixed_locale.h"
 #include "store/schema.h"
 

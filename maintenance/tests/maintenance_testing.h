@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/datetime.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 

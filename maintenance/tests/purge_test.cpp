@@ -8,7 +8,7 @@
 
 #include "maintenance/tests/maintenance_testing.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "store/schema.h"
 
 namespace brontal {

@@ -15,8 +15,8 @@
 #include <map>
 
 #include "maintenance/tests/maintenance_testing.h"
-#include "platform/fake_file_operations.h"
-#include "platform/file_lock.h"
+#include "platform/testing/fake_file_operations.h"
+#include "platform/db/file_lock.h"
 #include "platform/linux_file_operations.h"
 #include "platform/testing/file_access.h"
 #include "store/schema.h"

@@ -8,10 +8,10 @@
 
 #include "monconfig/monitor_config.h"
 #include "platform/clock.h"
-#include "platform/fake_file_operations.h"
+#include "platform/testing/fake_file_operations.h"
 #include "platform/linux_filesystem.h"
 #include "platform/settings.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/query_rows.h"
 #include "platform/testing/temp_folder.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 
 namespace brontal::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace brontal::testing {
 

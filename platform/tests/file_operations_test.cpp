@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/fake_file_operations.h"
+#include "platform/testing/fake_file_operations.h"
 #include "platform/linux_file_operations.h"
 #include "platform/testing/file_access.h"
 #include "platform/testing/temp_folder.h"

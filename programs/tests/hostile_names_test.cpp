@@ -23,7 +23,7 @@
 #include "platform/open_file_dialog.h"
 #include "platform/qt_shell.h"
 #include "platform/question_box.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/env_guard.h"
 #include "platform/testing/qt_test_main.h"
 #include "platform/testing/query_rows.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 
 namespace brontal {
 namespace {

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "platform/fixed_locale.h"
-#include "platform/printing/recording_printer.h"
-#include "platform/sqlite_engine.h"
+#include "platform/testing/recording_printer.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "report/report_builder.h"
 #include "store/schema.h"

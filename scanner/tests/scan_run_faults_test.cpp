@@ -8,9 +8,9 @@
 #include <iostream>
 #include <map>
 
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/fault_vfs.h"
 #include "platform/testing/query_rows.h"
 #include "platform/testing/temp_folder.h"

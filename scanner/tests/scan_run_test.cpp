@@ -13,9 +13,9 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/env_guard.h"
 #include "platform/testing/temp_folder.h"
 #include "scanner/size_dirs.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 #include "platform/fixed_locale.h"
 #include "platform/linux_filesystem.h"
 #include "platform/testing/disk_tree.h"

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 #include "store/format.h"
 #include "store/schema.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
 
 namespace brontal {

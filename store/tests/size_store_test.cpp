@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"
 #include "store/schema.h"

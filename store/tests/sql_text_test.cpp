@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/jetsql/sqlite_dialect.h"
-#include "platform/jetsql/translate.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/translate.h"
 
 namespace brontal {
 namespace {

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "platform/printing/progress_window.h"
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
 #include "platform/testing/qtest_main.h"
 #include "viewer/tests/print_dialog_driver.h"

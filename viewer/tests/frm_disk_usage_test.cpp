@@ -25,7 +25,7 @@
 
 #include "platform/colour_dialog.h"
 #include "platform/printing/progress_window.h"
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 #include "platform/printing/save_file_dialog.h"
 #include "platform/testing/qtest_main.h"
 #include "viewer/tests/print_dialog_driver.h"

@@ -30,7 +30,7 @@
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
 #include "platform/question_box.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/qtest_main.h"
 #include "report/levels_example.h"
 #include "viewer/client.h"

@@ -9,7 +9,7 @@
 
 #include "maintenance/tests/maintenance_testing.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/fault_vfs.h"
 #include "store/schema.h"
 #include "viewer/options.h"

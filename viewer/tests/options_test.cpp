@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "maintenance/tests/maintenance_testing.h"
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 #include "platform/fixed_locale.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 #include "report/levels_example.h"
 #include "store/run_error.h"
 #include "store/schema.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "platform/fixed_locale.h"
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 #include "platform/testing/temp_folder.h"
 #include "store/text.h"
 #include "store/zone_line.h"

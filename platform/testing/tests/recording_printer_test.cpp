@@ -1,6 +1,6 @@
 // The recording printer that the report tests read their pages from: where the pen goes, what a
 // line holds, when documents are sent or dropped, and the failing call.
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Open-file-description locks: unlike classic record locks they belong to the open file, so two
 // connections inside one process exclude each other as two programs do, and closing some other
 // descriptor of the file does not drop them.
-#include "platform/file_lock.h"
+#include "platform/db/file_lock.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 
 namespace brontal::db {
 namespace {

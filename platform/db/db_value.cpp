@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace brontal::db {
 namespace {

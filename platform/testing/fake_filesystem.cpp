@@ -1,7 +1,7 @@
 // The in-memory tree of FakeFileSystem: nodes keyed by full logical path, each directory
 // holding its children in the order they were added, and the faults and changes the tests
 // inject.
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 
 #include <algorithm>
 #include <stdexcept>

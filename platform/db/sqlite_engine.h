@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/clock.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace brontal::db {
 

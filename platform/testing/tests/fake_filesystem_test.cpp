@@ -1,6 +1,6 @@
 // The in-memory file system the scanner tests run on: its tree, its roots, and that every
 // injected fault strikes where and as often as asked, and nowhere else.
-#include "platform/fake_filesystem.h"
+#include "platform/testing/fake_filesystem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SQLite renderings of Jet's literals, concatenation, date functions and like patterns.
-#include "platform/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
 
 #include <algorithm>
 #include <string>

@@ -1,5 +1,5 @@
 // The recording printer: a pen moved by fixed text metrics over pages kept in memory.
-#include "platform/printing/recording_printer.h"
+#include "platform/testing/recording_printer.h"
 
 #include <utility>
 

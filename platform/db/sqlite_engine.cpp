@@ -1,7 +1,7 @@
 // The database engine over the SQLite C API: connections guarded by a lock file, snapshots
 // copied out at once so that no idle reader holds up a writer, table recordsets with prepared
 // statements reused for every row, nested transactions over savepoints.
-#include "platform/sqlite_engine.h"
+#include "platform/db/sqlite_engine.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -13,9 +13,9 @@
 #include <cstring>
 #include <functional>
 
-#include "platform/file_lock.h"
-#include "platform/jetsql/sqlite_dialect.h"
-#include "platform/jetsql/translate.h"
+#include "platform/db/file_lock.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/translate.h"
 
 namespace brontal::db {
 namespace {

@@ -1,5 +1,5 @@
 // Fault injection over the real whole-file operations.
-#include "platform/fake_file_operations.h"
+#include "platform/testing/fake_file_operations.h"
 
 #include <utility>
 

@@ -1,14 +1,14 @@
 // The token walk that turns Jet SQL into a target dialect. It knows Jet's grammar (literals,
 // wildcards, operator precedence, the few functions that differ) and asks the Dialect how the
 // target spells each of them; everything else is copied as written.
-#include "platform/jetsql/translate.h"
+#include "platform/db/jetsql/translate.h"
 
 #include <algorithm>
 #include <iterator>
 #include <map>
 
-#include "platform/db_error.h"
-#include "platform/jetsql/tokenizer.h"
+#include "platform/db/db_error.h"
+#include "platform/db/jetsql/tokenizer.h"
 
 namespace brontal::jetsql {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/datetime.h"
-#include "platform/db_error.h"
-#include "platform/jetsql/sqlite_dialect.h"
-#include "platform/jetsql/tokenizer.h"
-#include "platform/jetsql/translate.h"
+#include "platform/db/db_error.h"
+#include "platform/db/jetsql/sqlite_dialect.h"
+#include "platform/db/jetsql/tokenizer.h"
+#include "platform/db/jetsql/translate.h"
 
 namespace brontal::jetsql {
 namespace {

@@ -1,9 +1,9 @@
 // Byte-level tokenizer for the programs' SQL dialect.
-#include "platform/jetsql/tokenizer.h"
+#include "platform/db/jetsql/tokenizer.h"
 
 #include <array>
 
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 
 namespace brontal::jetsql {
 namespace {

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <functional>
 
-#include "platform/file_lock.h"
-#include "platform/sqlite_engine.h"
+#include "platform/db/file_lock.h"
+#include "platform/db/sqlite_engine.h"
 #include "platform/testing/file_access.h"
 #include "platform/testing/other_program.h"
 #include "platform/testing/temp_folder.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/datetime.h"
-#include "platform/db_error.h"
+#include "platform/db/db_error.h"
 
 namespace brontal::db {
 

@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-#include "platform/jetsql/translate.h"
+#include "platform/db/jetsql/translate.h"
 
 namespace brontal::jetsql {
 
