@@ -32,6 +32,11 @@ class BackendStatement {
   virtual bool Step() = 0;
   // A column of the current row: integers, reals, text or null.
   virtual Value Column(int index) const = 0;
+  // Appends the columns of the current row from `first` on to `row`; a backend may do it
+  // faster than column by column.
+  virtual void AppendColumns(int first, std::vector<Value>& row) const {
+    for (int i = first; i < ColumnCount(); ++i) row.push_back(Column(i));
+  }
   // Ends the run, releasing whatever it holds, and forgets the bindings.
   virtual void Reset() = 0;
   // Rows inserted, updated or deleted by its last run.
