@@ -1,6 +1,6 @@
-// The database engine over the SQLite C API: connections guarded by a lock file, snapshots
-// copied out at once so that no idle reader holds up a writer, table recordsets with prepared
-// statements reused for every row, nested transactions over savepoints.
+// The SQLite backend: one file per database, its open mode held by a lock file beside it, the
+// path collation and a faster NOCASE installed on every connection, repair by reindexing and
+// compaction by VACUUM INTO.
 #include "platform/db/sqlite_engine.h"
 
 #include <fcntl.h>
@@ -13,24 +13,12 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/db/engine.h"
 #include "platform/db/file_lock.h"
 #include "platform/db/jetsql/sqlite_dialect.h"
-#include "platform/db/jetsql/translate.h"
 
 namespace brontal::db {
 namespace {
-
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
-}
 
 // Text between quotes, a quote within it doubled.
 std::string Quoted(std::string_view text, char quote) {
@@ -130,544 +118,71 @@ int CompareNoCase(void*, int left_size, const void* left, int right_size, const 
   return left_size - right_size;
 }
 
-class RecordsetBase;
-
-// One open database file: the SQLite handle and the lock that stands for its open mode.
-class Connection {
+// A prepared statement. Text is bound as a copy, so that the caller's values may go.
+class SqliteStatement final : public BackendStatement {
  public:
-  Connection(std::string path, FileLock lock, bool exclusive, sqlite3* handle, const Clock* clock)
-      : path_(std::move(path)),
-        lock_(std::move(lock)),
-        exclusive_(exclusive),
-        handle_(handle),
-        clock_(clock) {}
-  ~Connection() { Close(); }
+  SqliteStatement(sqlite3* handle, sqlite3_stmt* statement)
+      : handle_(handle), statement_(statement) {}
+  ~SqliteStatement() override { sqlite3_finalize(statement_); }
 
-  const std::string& path() const { return path_; }
-  bool exclusive() const { return exclusive_; }
-  bool closed() const { return handle_ == nullptr; }
-
-  sqlite3* handle() const {
-    if (!handle_)
-      throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
-    return handle_;
+  int ColumnCount() const override { return sqlite3_column_count(statement_); }
+  std::string ColumnName(int index) const override {
+    return sqlite3_column_name(statement_, index);
   }
 
-  std::string Translate(std::string_view sql) const {
-    static const SystemClock system_clock;
-    const Clock& clock = clock_ ? *clock_ : system_clock;
-    return jetsql::Translate(sql, jetsql::SqliteDialect(), {clock.Now().Year()});
-  }
-
-  Statement Prepare(std::string_view native_sql) const {
-    sqlite3_stmt* statement = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(handle(), native_sql.data(), static_cast<int>(native_sql.size()),
-                                &statement, &tail);
-    Statement owned(statement);
-    if (rc != SQLITE_OK) {
-      int number = ErrorNumberFor(sqlite3_extended_errcode(handle_));
-      throw DbError(number == kGeneral ? kSqlSyntax : number,
-                    std::string(sqlite3_errmsg(handle_)) + " in '" + std::string(native_sql) + "'");
-    }
-    if (!owned) throw DbError(kSqlSyntax, "The statement is empty.");
-    return owned;
-  }
-
-  // Runs native SQL that returns no rows.
-  void Exec(const std::string& native_sql) const {
-    int rc = sqlite3_exec(handle(), native_sql.c_str(), nullptr, nullptr, nullptr);
+  void Bind(int index, const Value& value) override {
+    int rc = std::visit(
+        [&](const auto& v) -> int {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            return sqlite3_bind_null(statement_, index);
+          } else if constexpr (std::is_same_v<T, std::int64_t>) {
+            return sqlite3_bind_int64(statement_, index, v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            return sqlite3_bind_double(statement_, index, v);
+          } else {
+            return sqlite3_bind_text(statement_, index, v.data(), static_cast<int>(v.size()),
+                                     SQLITE_TRANSIENT);
+          }
+        },
+        value.data());
     if (rc != SQLITE_OK) Fail(handle_, rc, "");
   }
 
-  void Register(RecordsetBase* recordset) { open_.push_back(recordset); }
-  void Unregister(RecordsetBase* recordset) { std::erase(open_, recordset); }
-
-  void Close();
-
- private:
-  std::string path_;
-  FileLock lock_;
-  bool exclusive_;
-  sqlite3* handle_;
-  const Clock* clock_;
-  std::vector<RecordsetBase*> open_;
-};
-
-// Rows held in memory with a position on them, as both kinds of recordset navigate.
-class RecordsetBase : public Recordset {
- public:
-  explicit RecordsetBase(std::shared_ptr<Connection> connection)
-      : connection_(std::move(connection)) {
-    connection_->Register(this);
-  }
-  ~RecordsetBase() override {
-    if (connection_) connection_->Unregister(this);
+  bool Step() override {
+    int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) Fail(handle_, rc, "");
+    changes_ = sqlite3_changes64(handle_);
+    return false;
   }
 
-  bool Eof() const override {
-    EnsureRows();
-    return RowCount() == 0 || position_ >= RowCount();
-  }
-  bool Bof() const override {
-    EnsureRows();
-    return RowCount() == 0 || position_ < 0;
-  }
-  void MoveFirst() override {
-    LeaveRow();
-    MoveTo(0);
-  }
-  void MoveLast() override {
-    LeaveRow();
-    EnsureRows();
-    MoveTo(RowCount() - 1);
-  }
-  void MoveNext() override {
-    LeaveRow();
-    if (Eof()) NoCurrent();
-    MoveTo(position_ + 1, /*allow_end=*/true);
-  }
-  void MovePrevious() override {
-    LeaveRow();
-    if (Bof()) NoCurrent();
-    MoveTo(position_ - 1, /*allow_end=*/true);
-  }
-
-  int FieldCount() const override {
-    CheckOpen();
-    return static_cast<int>(names_.size());
-  }
-  std::string FieldName(int index) const override {
-    CheckOpen();
-    if (index < 0 || index >= FieldCount()) NotFound(std::to_string(index));
-    return names_[index];
-  }
-  Value Field(std::string_view name) const override { return Field(IndexOf(name)); }
-  Value Field(int index) const override {
-    CheckOpen();
-    if (index < 0 || index >= FieldCount()) NotFound(std::to_string(index));
-    const Value* row = CurrentRow();
-    if (!row) NoCurrent();
-    return row[index];
-  }
-
-  void Close() override {
-    if (!connection_) return;
-    ReleaseStatements();
-    connection_->Unregister(this);
-    connection_.reset();
-    rows_.clear();
-  }
-
- protected:
-  [[noreturn]] static void NoCurrent() { throw DbError(kNoCurrentRecord, "No current record."); }
-  [[noreturn]] static void NotFound(std::string_view name) {
-    throw DbError(kItemNotFound, "Item not found in this collection: '" + std::string(name) + "'.");
-  }
-  [[noreturn]] static void NotSupported() {
-    throw DbError(kNotSupported, "Operation is not supported for this type of object.");
-  }
-
-  void CheckOpen() const {
-    if (!connection_ || connection_->closed()) {
-      throw DbError(kClosed, "Object invalid or no longer set: the recordset is closed.");
-    }
-  }
-
-  int IndexOf(std::string_view name) const {
-    CheckOpen();
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (EqualsNoCase(names_[i], name)) return static_cast<int>(i);
-    }
-    NotFound(name);
-  }
-
-  std::int64_t RowCount() const {
-    return names_.empty() ? 0 : static_cast<std::int64_t>(rows_.size() / names_.size());
-  }
-
-  // Appends the current result row of a stepped statement to `rows`, from column `first` on.
-  static void AppendRow(sqlite3_stmt* statement, int first, std::vector<Value>& rows) {
-    for (int i = first; i < sqlite3_column_count(statement); ++i) {
-      switch (sqlite3_column_type(statement, i)) {
-        case SQLITE_INTEGER:
-          rows.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(statement, i)));
-          break;
-        case SQLITE_FLOAT:
-          rows.emplace_back(sqlite3_column_double(statement, i));
-          break;
-        case SQLITE_NULL:
-          rows.emplace_back();
-          break;
-        default: {
-          const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-          rows.emplace_back(std::string_view(text, sqlite3_column_bytes(statement, i)));
-        }
+  Value Column(int index) const override {
+    switch (sqlite3_column_type(statement_, index)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(statement_, index));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(statement_, index);
+      case SQLITE_NULL:
+        return Value();
+      default: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
+        return std::string_view(text, sqlite3_column_bytes(statement_, index));
       }
     }
   }
 
-  // Reads every row of a statement into `rows` (and the first column into `rowids`), then
-  // resets it so that it holds no lock. A failure part way leaves `rows` incomplete.
-  void ReadAll(sqlite3_stmt* statement, int first_column, std::vector<Value>& rows,
-               std::vector<std::int64_t>* rowids) const {
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-      if (rowids) rowids->push_back(sqlite3_column_int64(statement, 0));
-      AppendRow(statement, first_column, rows);
-    }
-    sqlite3_reset(statement);
-    if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "");
+  void Reset() override {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
   }
 
-  virtual void EnsureRows() const { CheckOpen(); }
-  virtual const Value* CurrentRow() const {
-    EnsureRows();
-    if (position_ < 0 || position_ >= RowCount()) return nullptr;
-    return &rows_[position_ * names_.size()];
-  }
-  virtual void ReleaseStatements() {}
-
-  void MoveTo(std::int64_t position, bool allow_end = false) {
-    EnsureRows();
-    if (RowCount() == 0 && !allow_end) NoCurrent();
-    position_ = std::clamp<std::int64_t>(position, -1, RowCount());
-    if (position_ >= 0 && position_ < RowCount()) {
-      furthest_ = std::max(furthest_, position_);
-    }
-    OnMoved();
-  }
-  virtual void OnMoved() {}
-  // A move or a seek is starting: a row being edited or added would be written to the wrong
-  // place, or past the end, so it is given up.
-  virtual void LeaveRow() {}
-
-  std::shared_ptr<Connection> connection_;
-  std::vector<std::string> names_;
-  mutable std::vector<Value> rows_;  // row-major
-  std::int64_t position_ = 0;
-  std::int64_t furthest_ = -1;
-};
-
-void Connection::Close() {
-  while (!open_.empty()) open_.back()->Close();
-  if (handle_) {
-    sqlite3_close_v2(handle_);  // rolls back an open transaction
-    handle_ = nullptr;
-  }
-  lock_.Release();
-}
-
-// A static copy of the rows of a query, taken when it is opened.
-class SnapshotRecordset : public RecordsetBase {
- public:
-  SnapshotRecordset(std::shared_ptr<Connection> connection, std::string_view sql)
-      : RecordsetBase(std::move(connection)) {
-    Statement statement = connection_->Prepare(connection_->Translate(sql));
-    if (sqlite3_column_count(statement.get()) == 0) {
-      // Stepping it would carry the action out.
-      throw DbError(kActionQuery, "Cannot open an action query: '" + std::string(sql) + "'.");
-    }
-    for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
-      names_.emplace_back(sqlite3_column_name(statement.get(), i));
-    }
-    ReadAll(statement.get(), 0, rows_, nullptr);
-    if (RowCount() > 0) furthest_ = 0;
-  }
-
-  std::int64_t RecordCount() override {
-    CheckOpen();
-    return furthest_ + 1;
-  }
-
-  void AddNew() override { Unsupported(); }
-  void Edit() override { Unsupported(); }
-  void SetField(std::string_view, Value) override { Unsupported(); }
-  void Update() override { Unsupported(); }
-  void CancelUpdate() override { Unsupported(); }
-  void SetIndex(std::string_view) override { Unsupported(); }
-  void Seek(std::string_view, std::initializer_list<Value>) override { Unsupported(); }
-  bool NoMatch() const override { Unsupported(); }
+  std::int64_t Changes() const override { return changes_; }
 
  private:
-  // A closed snapshot says so before it says what it cannot do.
-  [[noreturn]] void Unsupported() const {
-    CheckOpen();
-    NotSupported();
-  }
-};
-
-// Binds a value. Text is copied unless the caller promises that the value outlives the next
-// step of the statement (kKeep), as the row buffer of a table recordset does.
-enum class TextLife { kCopy, kKeep };
-
-void Bind(sqlite3* handle, sqlite3_stmt* statement, int index, const Value& value,
-          TextLife life = TextLife::kCopy) {
-  int rc = std::visit(
-      [&](const auto& v) -> int {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return sqlite3_bind_null(statement, index);
-        } else if constexpr (std::is_same_v<T, std::int64_t>) {
-          return sqlite3_bind_int64(statement, index, v);
-        } else if constexpr (std::is_same_v<T, double>) {
-          return sqlite3_bind_double(statement, index, v);
-        } else {
-          return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
-                                   life == TextLife::kKeep ? SQLITE_STATIC : SQLITE_TRANSIENT);
-        }
-      },
-      value.data());
-  if (rc != SQLITE_OK) Fail(handle, rc, "");
-}
-
-// A whole table: appends through one prepared insert, seeks on a named index, edits by rowid.
-// Rows are read only when the caller navigates, so a table opened to append costs nothing.
-class TableRecordset : public RecordsetBase {
- public:
-  TableRecordset(std::shared_ptr<Connection> connection, std::string_view table)
-      : RecordsetBase(std::move(connection)), table_name_(table), table_(QuoteIdentifier(table)) {
-    Statement info = connection_->Prepare("select name from pragma_table_info(?1)");
-    Bind(connection_->handle(), info.get(), 1, Value(table));
-    names_ = TextColumn(info.get());
-    if (names_.empty()) {
-      throw DbError(kItemNotFound, "Cannot find the table '" + std::string(table) + "'.");
-    }
-  }
-
-  std::int64_t RecordCount() override {
-    CheckOpen();
-    Statement count = connection_->Prepare("select count(*) from " + table_);
-    int rc = sqlite3_step(count.get());
-    if (rc != SQLITE_ROW) Fail(connection_->handle(), rc, "counting the rows of " + table_);
-    return sqlite3_column_int64(count.get(), 0);
-  }
-
-  void AddNew() override {
-    CheckOpen();
-    buffer_.assign(names_.size(), Value());
-    mode_ = Mode::kAdding;
-  }
-
-  void Edit() override {
-    const Value* row = CurrentRow();
-    if (!row) NoCurrent();
-    buffer_.assign(row, row + names_.size());
-    edit_rowid_ = CurrentRowid();
-    mode_ = Mode::kEditing;
-  }
-
-  void SetField(std::string_view name, Value value) override {
-    int index = IndexOf(name);
-    if (mode_ == Mode::kNone) {
-      throw DbError(kUpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
-    }
-    buffer_[index] = std::move(value);
-  }
-
-  void Update() override {
-    CheckOpen();
-    sqlite3* handle = connection_->handle();
-    sqlite3_stmt* statement;
-    if (mode_ == Mode::kAdding) {
-      if (!insert_) insert_ = PrepareInsert();
-      statement = insert_.get();
-    } else if (mode_ == Mode::kEditing) {
-      if (!update_) update_ = PrepareUpdate();
-      statement = update_.get();
-      Bind(handle, statement, static_cast<int>(names_.size()) + 1, Value(edit_rowid_));
-    } else {
-      throw DbError(kUpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
-    }
-    for (std::size_t i = 0; i < buffer_.size(); ++i) {
-      Bind(handle, statement, static_cast<int>(i) + 1, buffer_[i], TextLife::kKeep);
-    }
-    int rc = sqlite3_step(statement);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    // A failed update keeps the row, so that the caller may try the same update again.
-    if (rc != SQLITE_DONE) Fail(handle, rc, "in table " + table_);
-    if (mode_ == Mode::kEditing) {
-      KeepEditedRow();
-    } else {
-      loaded_ = false;  // the rows read before lack the new one
-    }
-    mode_ = Mode::kNone;
-  }
-
-  void CancelUpdate() override {
-    CheckOpen();
-    if (mode_ == Mode::kNone) {
-      throw DbError(kUpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
-    }
-    mode_ = Mode::kNone;
-  }
-
-  void SetIndex(std::string_view name) override {
-    CheckOpen();
-    std::string sqlite_name = table_name_ + "_" + std::string(name);
-    Statement list = connection_->Prepare(
-        "select i.name from pragma_index_list(?1) l join pragma_index_info(l.name) i "
-        "where l.name = ?2 collate nocase order by i.seqno");
-    Bind(connection_->handle(), list.get(), 1, Value(table_name_));
-    Bind(connection_->handle(), list.get(), 2, Value(sqlite_name));
-    std::vector<std::string> columns = TextColumn(list.get());
-    if (columns.empty()) NotFound(name);
-    index_columns_ = std::move(columns);
-    loaded_ = false;
-  }
-
-  void Seek(std::string_view comparison, std::initializer_list<Value> key) override {
-    LeaveRow();
-    CheckOpen();
-    if (index_columns_.empty()) {
-      throw DbError(kNoCurrentIndex, "Operation invalid without a current index.");
-    }
-    static const std::string_view kComparisons[] = {"=", "<", "<=", ">", ">="};
-    if (std::find(std::begin(kComparisons), std::end(kComparisons), comparison) ==
-            std::end(kComparisons) ||
-        key.size() == 0 || key.size() > index_columns_.size()) {
-      throw DbError(kSqlSyntax, "Invalid Seek: comparison '" + std::string(comparison) + "' with " +
-                                    std::to_string(key.size()) + " key values.");
-    }
-    std::string left = "(", right = "(", order;
-    for (std::size_t i = 0; i < key.size(); ++i) {
-      left += (i ? "," : "") + QuoteIdentifier(index_columns_[i]);
-      right += i ? ",?" : "?";
-    }
-    bool backwards = comparison[0] == '<';
-    for (std::size_t i = 0; i < index_columns_.size(); ++i) {
-      order += (i ? ", " : "") + QuoteIdentifier(index_columns_[i]) + (backwards ? " desc" : "");
-    }
-    Statement seek = connection_->Prepare("select rowid, * from " + table_ + " where " + left +
-                                          ") " + std::string(comparison) + " " + right +
-                                          ") order by " + order + " limit 1");
-    int i = 1;
-    for (const Value& value : key) Bind(connection_->handle(), seek.get(), i++, value);
-    // Read aside, so that a seek that fails (a busy file) leaves the current row as it was.
-    std::vector<Value> row;
-    std::vector<std::int64_t> rowid;
-    ReadAll(seek.get(), 1, row, &rowid);
-    seek_row_ = std::move(row);
-    seek_rowid_ = std::move(rowid);
-    no_match_ = seek_rowid_.empty();
-    on_seek_row_ = true;
-    loaded_ = false;  // navigation goes on from the row found, in index order
-  }
-
-  bool NoMatch() const override {
-    CheckOpen();
-    return no_match_;
-  }
-
- protected:
-  void EnsureRows() const override {
-    CheckOpen();
-    if (loaded_) return;
-    auto* self = const_cast<TableRecordset*>(this);
-    std::string order;
-    for (std::size_t i = 0; i < index_columns_.size(); ++i) {
-      order += (i ? ", " : " order by ") + QuoteIdentifier(index_columns_[i]);
-    }
-    Statement all = connection_->Prepare("select rowid, * from " + table_ + order);
-    self->rows_.clear();
-    self->rowids_.clear();
-    ReadAll(all.get(), 1, self->rows_, &self->rowids_);
-    self->loaded_ = true;
-    if (on_seek_row_) {
-      // Continue from the row found by Seek, in index order.
-      auto found =
-          std::find(rowids_.begin(), rowids_.end(), seek_rowid_.empty() ? -1 : seek_rowid_.front());
-      self->position_ = found - rowids_.begin();
-      if (found == rowids_.end()) self->position_ = RowCount();
-      self->on_seek_row_ = false;
-    }
-  }
-
-  const Value* CurrentRow() const override {
-    if (on_seek_row_) {
-      CheckOpen();
-      return seek_rowid_.empty() ? nullptr : seek_row_.data();
-    }
-    return RecordsetBase::CurrentRow();
-  }
-
-  void OnMoved() override { no_match_ = false; }
-  void LeaveRow() override { mode_ = Mode::kNone; }
-
-  void ReleaseStatements() override {
-    insert_.reset();
-    update_.reset();
-  }
-
- private:
-  enum class Mode { kNone, kAdding, kEditing };
-
-  std::int64_t CurrentRowid() const {
-    if (on_seek_row_) return seek_rowid_.front();
-    return rowids_[position_];
-  }
-
-  // The first column of every row of a statement, as text.
-  std::vector<std::string> TextColumn(sqlite3_stmt* statement) const {
-    std::vector<std::string> values;
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-      values.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    }
-    if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "reading the schema of " + table_);
-    return values;
-  }
-
-  // Puts the row just written into the rows held in memory, where it is the current row; the
-  // rows are read again otherwise (SetIndex reordered them since Edit).
-  void KeepEditedRow() {
-    Value* row = nullptr;
-    if (on_seek_row_) {
-      if (!seek_rowid_.empty() && seek_rowid_.front() == edit_rowid_) row = seek_row_.data();
-    } else if (loaded_ && position_ >= 0 && position_ < RowCount() &&
-               rowids_[position_] == edit_rowid_) {
-      row = &rows_[position_ * names_.size()];
-    }
-    if (row) {
-      std::copy(buffer_.begin(), buffer_.end(), row);
-    } else {
-      loaded_ = false;
-    }
-  }
-
-  Statement PrepareInsert() const {
-    std::string columns, values;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      columns += (i ? ", " : "") + QuoteIdentifier(names_[i]);
-      values += i ? ", ?" : "?";
-    }
-    return connection_->Prepare("insert into " + table_ + " (" + columns + ") values (" + values +
-                                ")");
-  }
-
-  Statement PrepareUpdate() const {
-    std::string assignments;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      assignments += (i ? ", " : "") + QuoteIdentifier(names_[i]) + " = ?";
-    }
-    return connection_->Prepare("update " + table_ + " set " + assignments + " where rowid = ?");
-  }
-
-  std::string table_name_;
-  std::string table_;  // quoted
-  std::vector<std::string> index_columns_;
-  std::vector<Value> buffer_;
-  Mode mode_ = Mode::kNone;
-  std::int64_t edit_rowid_ = 0;  // the row that Edit began to change
-  Statement insert_;
-  Statement update_;
-  mutable bool loaded_ = false;
-  std::vector<std::int64_t> rowids_;
-  std::vector<Value> seek_row_;
-  std::vector<std::int64_t> seek_rowid_;
-  bool on_seek_row_ = false;
-  bool no_match_ = false;
+  sqlite3* handle_;
+  sqlite3_stmt* statement_;
+  std::int64_t changes_ = 0;
 };
 
 void FsyncFile(const std::string& path) {
@@ -709,86 +224,103 @@ void AnalyzeCopy(const std::string& path) {
   }
 }
 
-// The first problem a structural check of every page finds; empty for a sound file. The check
-// leaves out whether index entries match their rows: a compaction rebuilds every index from
-// its table anyway, and the full check costs several times the compaction on a large file.
-std::string IntegrityProblem(Connection& connection) {
-  Statement check = connection.Prepare("pragma quick_check(1)");
-  int rc = sqlite3_step(check.get());
-  if (rc != SQLITE_ROW) {
-    if (ErrorNumberFor(rc) == kDamaged) return sqlite3_errmsg(connection.handle());
-    Fail(connection.handle(), rc, "checking '" + connection.path() + "'");
-  }
-  std::string result = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
-  if (result == "ok") return "";
-  // The report spans lines ("*** in database main ***" first); an error text must not.
-  std::replace(result.begin(), result.end(), '\n', ' ');
-  return result;
-}
-
-class SqliteDatabase : public Database {
+// One open database file: the SQLite handle and the lock that stands for its open mode.
+class SqliteConnection final : public BackendConnection {
  public:
-  explicit SqliteDatabase(std::shared_ptr<Connection> connection)
-      : connection_(std::move(connection)) {}
-  ~SqliteDatabase() override { Close(); }
+  SqliteConnection(std::string path, FileLock lock, bool exclusive, sqlite3* handle)
+      : path_(std::move(path)), lock_(std::move(lock)), exclusive_(exclusive), handle_(handle) {}
+  ~SqliteConnection() override { Close(); }
 
-  std::unique_ptr<Recordset> OpenRecordset(std::string_view source, RecordsetType type) override {
-    Live();
-    if (type == RecordsetType::kTable) {
-      return std::make_unique<TableRecordset>(connection_, source);
+  const std::string& Name() const override { return path_; }
+  bool Exclusive() const override { return exclusive_; }
+  bool Closed() const override { return handle_ == nullptr; }
+  void Close() override {
+    if (handle_) {
+      sqlite3_close_v2(handle_);  // rolls back an open transaction
+      handle_ = nullptr;
     }
-    return std::make_unique<SnapshotRecordset>(connection_, source);
+    lock_.Release();
   }
 
-  void Execute(std::string_view sql, int /*options*/) override {
-    // Every statement is atomic here: it changes all its rows or none, and any failure is
-    // reported, with or without kFailOnError.
-    Statement statement = Live().Prepare(connection_->Translate(sql));
-    if (sqlite3_column_count(statement.get()) > 0) {
-      throw DbError(kSqlSyntax, "Cannot execute a select query: '" + std::string(sql) + "'.");
+  const jetsql::Dialect& Dialect() const override { return jetsql::SqliteDialect(); }
+  std::string Parameter(int index) const override { return "?" + std::to_string(index); }
+  std::string RowIdColumn() const override { return "rowid"; }
+  std::string ReturningRowId() const override { return ""; }
+
+  std::unique_ptr<BackendStatement> Prepare(std::string_view sql) override {
+    sqlite3_stmt* statement = nullptr;
+    const char* tail = nullptr;
+    int rc =
+        sqlite3_prepare_v2(handle(), sql.data(), static_cast<int>(sql.size()), &statement, &tail);
+    auto prepared = std::make_unique<SqliteStatement>(handle_, statement);
+    if (rc != SQLITE_OK) {
+      int number = ErrorNumberFor(sqlite3_extended_errcode(handle_));
+      throw DbError(number == kGeneral ? kSqlSyntax : number,
+                    std::string(sqlite3_errmsg(handle_)) + " in '" + std::string(sql) + "'");
     }
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) Fail(connection_->handle(), rc, "");
-    affected_ = sqlite3_changes64(connection_->handle());
+    if (!statement) throw DbError(kSqlSyntax, "The statement is empty.");
+    return prepared;
   }
 
-  std::int64_t RecordsAffected() const override {
-    Live();
-    return affected_;
+  void Exec(const std::string& sql) override {
+    int rc = sqlite3_exec(handle(), sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) Fail(handle_, rc, "");
   }
-  std::string Name() const override { return Live().path(); }
+
+  std::vector<std::string> TableColumns(std::string_view table) override {
+    auto info = Prepare("select name from pragma_table_info(?1)");
+    info->Bind(1, Value(table));
+    return TextColumn(*info, "reading the schema of " + std::string(table));
+  }
+
+  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override {
+    auto list = Prepare(
+        "select i.name from pragma_index_list(?1) l join pragma_index_info(l.name) i "
+        "where l.name = ?2 collate nocase order by i.seqno");
+    list->Bind(1, Value(table));
+    list->Bind(2, Value(std::string(table) + "_" + std::string(index)));
+    return TextColumn(*list, "reading the indexes of " + std::string(table));
+  }
+
+  void Begin() override {
+    int rc = sqlite3_exec(handle(), "begin immediate", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) Fail(handle_, rc, "while beginning a transaction on '" + path_ + "'");
+  }
+  void Commit() override { Exec("commit"); }
+  void Rollback() override { Exec("rollback"); }
+  bool InTransaction() override { return !sqlite3_get_autocommit(handle()); }
+  std::string SavepointSql(const std::string& name) const override { return "savepoint " + name; }
+  std::string ReleaseSql(const std::string& name) const override { return "release " + name; }
+  std::string RollbackToSql(const std::string& name) const override {
+    return "rollback to " + name;
+  }
 
   void Repair() override {
-    Connection& connection = Exclusive("repaired");
-    std::string problem = IntegrityProblem(connection);
+    std::string problem = IntegrityProblem();
     if (problem.empty()) return;
     // Damaged indexes can be rebuilt from their tables; anything else is beyond repair here.
     // A reindex that fails rolls back, and the check that follows says what is wrong, unless
     // it failed only because a program outside the suite had the file busy.
-    int rc = sqlite3_exec(connection.handle(), "reindex", nullptr, nullptr, nullptr);
-    if (ErrorNumberFor(rc) == kLocked) {
-      Fail(connection.handle(), rc, "repairing '" + connection.path() + "'");
-    }
-    problem = IntegrityProblem(connection);
+    int rc = sqlite3_exec(handle(), "reindex", nullptr, nullptr, nullptr);
+    if (ErrorNumberFor(rc) == kLocked) Fail(handle_, rc, "repairing '" + path_ + "'");
+    problem = IntegrityProblem();
     if (!problem.empty()) {
-      throw DbError(kDamaged, "The database '" + connection.path() + "' is damaged: " + problem);
+      throw DbError(kDamaged, "The database '" + path_ + "' is damaged: " + problem);
     }
   }
 
   void CompactInto(const std::string& destination) override {
-    Connection& connection = Exclusive("compacted");
     if (StatusOf(destination).exists) {
       throw DbError(kDatabaseExists, "Database '" + destination + "' already exists.");
     }
-    Statement vacuum = connection.Prepare("vacuum into ?1");
-    Bind(connection.handle(), vacuum.get(), 1, Value(destination));
-    int rc = sqlite3_step(vacuum.get());
-    if (rc != SQLITE_DONE) {
+    auto vacuum = Prepare("vacuum into ?1");
+    vacuum->Bind(1, Value(destination));
+    try {
+      vacuum->Step();
+    } catch (const DbError& error) {
       RemoveCopy(destination);
-      Fail(connection.handle(), rc,
-           "compacting '" + connection.path() + "' into '" + destination + "'");
+      throw DbError(error.Number(),
+                    error.Description() + " compacting '" + path_ + "' into '" + destination + "'");
     }
     // The copy is written without syncs; it must be on the disk before it replaces anything.
     try {
@@ -800,45 +332,62 @@ class SqliteDatabase : public Database {
     }
   }
 
-  void UpdateStatistics() override { Live().Exec(kSampledAnalysis); }
+  void UpdateStatistics() override { Exec(kSampledAnalysis); }
 
-  void Close() override {
-    if (connection_) connection_->Close();
-    connection_.reset();
+  sqlite3* handle() const {
+    if (!handle_) {
+      throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
+    }
+    return handle_;
   }
 
  private:
-  Connection& Live() const {
-    if (!connection_ || connection_->closed()) {
-      throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
+  // The first column of every row of a statement, as text.
+  static std::vector<std::string> TextColumn(BackendStatement& statement,
+                                             const std::string& context) {
+    std::vector<std::string> values;
+    try {
+      while (statement.Step()) values.push_back(statement.Column(0).AsText());
+    } catch (const DbError& error) {
+      throw DbError(error.Number(), error.Description() + " " + context);
     }
-    return *connection_;
+    return values;
   }
 
-  // A shared open cannot promise that nobody writes while the file is checked or copied.
-  Connection& Exclusive(std::string_view done) const {
-    Connection& connection = Live();
-    if (!connection.exclusive()) {
-      throw DbError(kNotSupported, "The database '" + connection.path() + "' can only be " +
-                                       std::string(done) + " when it is opened exclusively.");
+  // The first problem a structural check of every page finds; empty for a sound file. The
+  // check leaves out whether index entries match their rows: a compaction rebuilds every index
+  // from its table anyway, and the full check costs several times the compaction on a large
+  // file.
+  std::string IntegrityProblem() {
+    auto check = Prepare("pragma quick_check(1)");
+    std::string result;
+    try {
+      if (check->Step()) result = check->Column(0).AsText();
+    } catch (const DbError& error) {
+      if (error.Number() == kDamaged) return sqlite3_errmsg(handle_);
+      throw DbError(error.Number(), error.Description() + " checking '" + path_ + "'");
     }
-    return connection;
+    if (result == "ok") return "";
+    // The report spans lines ("*** in database main ***" first); an error text must not.
+    std::replace(result.begin(), result.end(), '\n', ' ');
+    return result;
   }
 
-  std::shared_ptr<Connection> connection_;
-  std::int64_t affected_ = 0;
+  std::string path_;
+  FileLock lock_;
+  bool exclusive_;
+  sqlite3* handle_;
 };
 
 // Opens the SQLite handle of a database file under its lock and checks that it is one.
-std::shared_ptr<Connection> Connect(const std::string& path, bool exclusive,
-                                    const SqliteOptions& options) {
+std::unique_ptr<SqliteConnection> Connect(const std::string& path, bool exclusive,
+                                          const SqliteOptions& options) {
   FileLock lock =
       FileLock::Acquire(path, exclusive ? FileLock::Mode::kExclusive : FileLock::Mode::kShared);
   sqlite3* handle = nullptr;
   int rc =
       sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-  auto connection =
-      std::make_shared<Connection>(path, std::move(lock), exclusive, handle, options.clock);
+  auto connection = std::make_unique<SqliteConnection>(path, std::move(lock), exclusive, handle);
   if (rc != SQLITE_OK) Fail(handle, rc, "opening '" + path + "'");
   sqlite3_extended_result_codes(handle, 1);
   sqlite3_busy_timeout(handle, options.busy_timeout_ms);
@@ -865,100 +414,6 @@ std::shared_ptr<Connection> Connect(const std::string& path, bool exclusive,
   }
   return connection;
 }
-
-class SqliteWorkspace : public Workspace {
- public:
-  explicit SqliteWorkspace(const SqliteOptions& options) : options_(options) {}
-
-  std::unique_ptr<Database> OpenDatabase(const std::string& path, bool exclusive) override {
-    RequireDatabaseFile(path);
-    auto connection = Connect(path, exclusive, options_);
-    std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
-    connections_.push_back(connection);
-    return std::make_unique<SqliteDatabase>(std::move(connection));
-  }
-
-  void BeginTrans() override {
-    auto live = Live();
-    if (depth_ == 0) {
-      for (std::size_t i = 0; i < live.size(); ++i) {
-        int rc = sqlite3_exec(live[i]->handle(), "begin immediate", nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-          for (std::size_t j = 0; j < i; ++j) live[j]->Exec("rollback");
-          Fail(live[i]->handle(), rc, "while beginning a transaction on '" + live[i]->path() + "'");
-        }
-      }
-    } else {
-      // SQLite rolls a whole transaction back after some failures (a full disk, an I/O error);
-      // a savepoint then would begin a transaction of its own and commit at its release, so
-      // that what belongs together would be stored in pieces.
-      for (auto& c : live) {
-        if (sqlite3_get_autocommit(c->handle())) {
-          throw DbError(kGeneral, "The transaction on '" + c->path() +
-                                      "' was rolled back after an earlier error.");
-        }
-      }
-      for (auto& c : live) c->Exec("savepoint level" + std::to_string(depth_));
-    }
-    ++depth_;
-  }
-
-  void CommitTrans() override {
-    RequireTransaction();
-    auto live = Live();
-    if (depth_ == 1) {
-      // A commit that finds the file busy leaves the transaction open, so it may be retried.
-      for (auto& c : live) c->Exec("commit");
-    } else {
-      for (auto& c : live) c->Exec("release level" + std::to_string(depth_ - 1));
-    }
-    --depth_;
-  }
-
-  void Rollback() override {
-    RequireTransaction();
-    auto live = Live();
-    --depth_;
-    for (auto& c : live) {
-      if (sqlite3_get_autocommit(c->handle())) {
-        // Rolled back already, savepoints and all.
-      } else if (depth_ == 0) {
-        c->Exec("rollback");
-      } else {
-        std::string name = "level" + std::to_string(depth_);
-        c->Exec("rollback to " + name + "; release " + name);
-      }
-    }
-  }
-
-  void Close() override {
-    for (auto& c : Live()) c->Close();
-    connections_.clear();
-    depth_ = 0;
-  }
-
- private:
-  std::vector<std::shared_ptr<Connection>> Live() {
-    std::vector<std::shared_ptr<Connection>> live;
-    for (auto& weak : connections_) {
-      if (auto c = weak.lock(); c && !c->closed()) live.push_back(std::move(c));
-    }
-    if (live.empty() && depth_ > 0) depth_ = 0;  // the databases closed under the transaction
-    return live;
-  }
-
-  void RequireTransaction() {
-    Live();
-    if (depth_ == 0) {
-      throw DbError(kNoTransaction,
-                    "You tried to commit or rollback a transaction without first beginning one.");
-    }
-  }
-
-  SqliteOptions options_;
-  std::vector<std::weak_ptr<Connection>> connections_;
-  int depth_ = 0;
-};
 
 std::string ColumnSql(const ColumnDef& column) {
   std::string name = QuoteIdentifier(column.name);
@@ -1004,13 +459,22 @@ std::string TypicalStatisticsSql(const Schema& schema) {
          ";\nanalyze sqlite_schema;\n";
 }
 
-class SqliteEngine : public Engine {
+class SqliteBackend final : public Backend {
  public:
-  explicit SqliteEngine(const SqliteOptions& options) : options_(options), workspace_(options) {}
+  explicit SqliteBackend(const SqliteOptions& options) : options_(options) {}
 
-  Workspace& DefaultWorkspace() override { return workspace_; }
+  // Every location that is no URI is a file path.
+  bool Handles(const std::string& location) const override {
+    return location.find("://") == std::string::npos;
+  }
 
-  std::unique_ptr<Database> CreateDatabase(const std::string& path, const Schema& schema) override {
+  std::unique_ptr<BackendConnection> Open(const std::string& path, bool exclusive) override {
+    RequireDatabaseFile(path);
+    return Connect(path, exclusive, options_);
+  }
+
+  std::unique_ptr<BackendConnection> Create(const std::string& path,
+                                            const Schema& schema) override {
     // Creating the file first, exclusively, refuses to overwrite even a file that appears
     // between a check and the write.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -1040,7 +504,7 @@ class SqliteEngine : public Engine {
         sql += ");\n";
       }
       connection->Exec(sql + TypicalStatisticsSql(schema) + "commit;");
-      return std::make_unique<SqliteDatabase>(std::move(connection));
+      return connection;
     } catch (...) {
       ::unlink(path.c_str());
       ::unlink(FileLock::LockPathFor(path).c_str());
@@ -1048,28 +512,27 @@ class SqliteEngine : public Engine {
     }
   }
 
-  void RepairDatabase(const std::string& path) override {
-    RequireDatabaseFile(path);
-    SqliteDatabase(Connect(path, /*exclusive=*/true, options_)).Repair();
-  }
-
-  void CompactDatabase(const std::string& source, const std::string& destination) override {
-    RequireDatabaseFile(source);
-    if (StatusOf(destination).exists) {
-      throw DbError(kDatabaseExists, "Database '" + destination + "' already exists.");
+  void RequireDatabase(const std::string& path) override { RequireDatabaseFile(path); }
+  void RequireNoDatabase(const std::string& path) override {
+    if (StatusOf(path).exists) {
+      throw DbError(kDatabaseExists, "Database '" + path + "' already exists.");
     }
-    SqliteDatabase(Connect(source, /*exclusive=*/true, options_)).CompactInto(destination);
   }
 
  private:
   SqliteOptions options_;
-  SqliteWorkspace workspace_;
 };
 
 }  // namespace
 
+std::unique_ptr<Backend> MakeSqliteBackend(const SqliteOptions& options) {
+  return std::make_unique<SqliteBackend>(options);
+}
+
 std::unique_ptr<Engine> MakeSqliteEngine(const SqliteOptions& options) {
-  return std::make_unique<SqliteEngine>(options);
+  std::vector<std::unique_ptr<Backend>> backends;
+  backends.push_back(MakeSqliteBackend(options));
+  return MakeEngine(std::move(backends), {options.clock});
 }
 
 }  // namespace brontal::db

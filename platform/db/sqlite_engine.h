@@ -1,10 +1,11 @@
-// The database engine over SQLite: one file per database, SQL in the system's dialect
-// translated on the way in, dates as text, sizes as 64-bit integers, a rollback journal.
+// The SQLite backend: one file per database, dates as text, sizes as 64-bit integers, a
+// rollback journal.
 #pragma once
 
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/db/backend.h"
 #include "platform/db/database.h"
 
 namespace brontal::db {
@@ -17,7 +18,10 @@ struct SqliteOptions {
   const Clock* clock = nullptr;
 };
 
-// A new engine. Each engine has its own default workspace.
+// The backend, for an engine of several (engine.h): it takes every location that is no URI.
+std::unique_ptr<Backend> MakeSqliteBackend(const SqliteOptions& options = {});
+
+// An engine over SQLite alone. Each engine has its own default workspace.
 std::unique_ptr<Engine> MakeSqliteEngine(const SqliteOptions& options = {});
 
 }  // namespace brontal::db
