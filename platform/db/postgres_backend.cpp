@@ -1,0 +1,756 @@
+// The PostgreSQL backend over libpq. Statements are prepared on the server and run with their
+// values as text; inside a transaction each runs under a savepoint of its own, sent in the same
+// round trip, so that a statement that fails leaves the transaction going on without it, as it
+// does on every engine the programs run on.
+#include "platform/db/postgres_backend.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <optional>
+
+#include "platform/db/jetsql/postgres_dialect.h"
+
+namespace brontal::db {
+namespace {
+
+// The built-in types whose values are numbers; their OIDs are fixed in every server version.
+constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26,
+              kFloat4Oid = 700, kFloat8Oid = 701, kNumericOid = 1700;
+
+// The advisory lock whose holders are the open modes of a database: shared by shared opens,
+// held alone by the exclusive one.
+constexpr char kOpenModeKey[] = "7165064483209644";
+
+// The savepoint each statement inside a transaction runs under, set and released by
+// statements prepared once per connection: parsed anew each time, they took longer than the
+// insert they guard.
+constexpr char kStatementSavepoint[] = "brontal_statement";
+constexpr char kSetSavepoint[] = "brontal_set_savepoint";
+constexpr char kReleaseSavepoint[] = "brontal_release_savepoint";
+
+struct ResultDeleter {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+// Queues one command on a connection in pipeline mode; false when it could not.
+using Command = std::function<bool(PGconn*)>;
+
+int ErrorNumberFor(std::string_view state) {
+  static constexpr std::pair<std::string_view, ErrorNumber> kExact[] = {
+      {"23505", kDuplicateKey}, {"23502", kRequired},     {"22P02", kTypeMismatch},
+      {"22003", kTypeMismatch}, {"22007", kTypeMismatch}, {"22008", kTypeMismatch},
+      {"23514", kTypeMismatch}, {"55P03", kLocked},       {"40P01", kLocked},
+      {"40001", kLocked},       {"57014", kLocked},       {"3D000", kFileNotFound},
+      {"42501", kCannotOpen},  // permission denied
+      {"XX001", kDamaged},      {"XX002", kDamaged},
+  };
+  for (const auto& [exact, number] : kExact) {
+    if (state == exact) return number;
+  }
+  if (state.starts_with("42")) return kSqlSyntax;
+  if (state.starts_with("28") || state.starts_with("08")) return kCannotOpen;
+  return kGeneral;
+}
+
+std::string OneLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+bool Succeeded(const PGresult* result) {
+  const ExecStatusType status = PQresultStatus(result);
+  return result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK);
+}
+
+// The error of a failed result (null: one that never came), with the server's primary message.
+DbError ErrorOf(PGconn* connection, const PGresult* result, std::string_view context = {}) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  std::string message = OneLine(primary ? primary : PQerrorMessage(connection));
+  int number = state ? ErrorNumberFor(state) : kGeneral;
+  if (!state && PQstatus(connection) == CONNECTION_BAD) number = kCannotOpen;
+  if (!context.empty()) message += " " + std::string(context);
+  return DbError(number, message);
+}
+
+// The error of a connection that failed. libpq gives no SQLSTATE for it, but its verbose
+// report holds one ("FATAL:  3D000: database "x" does not exist"), whatever language the server
+// speaks; every failure to connect that is not a missing database keeps the program out.
+DbError ConnectError(const std::string& uri, const std::string& report) {
+  for (std::size_t at = report.find(":  "); at != std::string::npos;
+       at = report.find(":  ", at + 1)) {
+    const std::string_view rest = std::string_view(report).substr(at + 3);
+    if (rest.size() < 7 || rest.substr(5, 2) != ": ") continue;
+    const std::string_view state = rest.substr(0, 5);
+    if (!std::all_of(state.begin(), state.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); })) {
+      continue;
+    }
+    const int number = ErrorNumberFor(state);
+    const std::string_view message = rest.substr(7, rest.find('\n') - 7);
+    return DbError(number == kFileNotFound ? kFileNotFound : kCannotOpen,
+                   "Could not open '" + uri + "': " + std::string(message));
+  }
+  return DbError(kCannotOpen, "Could not open '" + uri + "': " + OneLine(report));
+}
+
+// The connect_timeout of a connection's options in seconds; 0 for none.
+int ConnectTimeout(PGconn* connection) {
+  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(connection),
+                                                                       &PQconninfoFree);
+  for (const PQconninfoOption* o = options.get(); o && o->keyword; ++o) {
+    if (std::string_view(o->keyword) == "connect_timeout" && o->val) {
+      const int seconds = std::atoi(o->val);
+      return seconds > 0 ? std::max(seconds, 2) : 0;  // libpq's own minimum
+    }
+  }
+  return 0;
+}
+
+// Connects to `uri`, telling a database that does not exist (kFileNotFound) from a server that
+// cannot be reached or refuses the user (kCannotOpen).
+PGconn* ConnectTo(const std::string& uri) {
+  PGconn* connection = PQconnectStart(uri.c_str());
+  if (!connection) throw DbError(kCannotOpen, "Could not open '" + uri + "': out of memory");
+  PQsetErrorVerbosity(connection, PQERRORS_VERBOSE);
+  // Notices ("extension exists, skipping") are no concern of the programs' users.
+  PQsetNoticeProcessor(
+      connection, [](void*, const char*) {}, nullptr);
+  using Clock = std::chrono::steady_clock;
+  const int timeout = ConnectTimeout(connection);
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout);
+  PostgresPollingStatusType state =
+      PQstatus(connection) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+  while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
+    pollfd socket{PQsocket(connection),
+                  static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    int wait_ms = -1;
+    if (timeout > 0) {
+      wait_ms = static_cast<int>(std::max<std::int64_t>(
+          0,
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+    }
+    const int ready = ::poll(&socket, 1, wait_ms);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    state = PQconnectPoll(connection);
+  }
+  if (PQstatus(connection) != CONNECTION_OK) {
+    const std::string report = state == PGRES_POLLING_FAILED || PQerrorMessage(connection)[0]
+                                   ? PQerrorMessage(connection)
+                                   : "timeout expired";
+    PQfinish(connection);
+    throw ConnectError(uri, report);
+  }
+  PQsetErrorVerbosity(connection, PQERRORS_DEFAULT);
+  return connection;
+}
+
+bool IsTransactionControl(std::string_view sql) {
+  const std::size_t start = sql.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return false;
+  std::string word;
+  for (char c : sql.substr(start)) {
+    if (!std::isalpha(static_cast<unsigned char>(c))) break;
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return word == "begin" || word == "commit" || word == "rollback" || word == "savepoint" ||
+         word == "release" || word == "end" || word == "start";
+}
+
+Command SendPrepared(const char* name) {
+  return [name](PGconn* connection) {
+    return PQsendQueryPrepared(connection, name, 0, nullptr, nullptr, nullptr, 0) == 1;
+  };
+}
+// A libpq connection, shared by a connection and its statements, so that a statement that
+// outlives Close finds it finished rather than freed.
+class Session {
+ public:
+  Session(PGconn* connection, std::string uri) : connection_(connection), uri_(std::move(uri)) {}
+  ~Session() { Finish(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const std::string& uri() const { return uri_; }
+  bool closed() const { return connection_ == nullptr; }
+
+  PGconn* Live() const {
+    if (!connection_) {
+      throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
+    }
+    return connection_;
+  }
+
+  void Finish() {
+    if (connection_) PQfinish(connection_);  // rolls back and releases the advisory lock
+    connection_ = nullptr;
+  }
+
+  bool InTransaction() const {
+    const PGTransactionStatusType status = PQtransactionStatus(Live());
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+  }
+
+  // Prepares the statements that set and release the savepoint of a statement.
+  void PrepareSavepoints() {
+    const std::string name(kStatementSavepoint);
+    for (const auto& [statement, sql] :
+         {std::pair{kSetSavepoint, "savepoint " + name},
+          std::pair{kReleaseSavepoint, "release savepoint " + name}}) {
+      Result prepared(PQprepare(Live(), statement, sql.c_str(), 0, nullptr));
+      if (!Succeeded(prepared.get())) throw ErrorOf(connection_, prepared.get());
+    }
+  }
+
+  std::string NextStatementName() { return "brontal_" + std::to_string(++statements_); }
+
+  // Runs `commands` in one round trip and returns their results in order; inside a transaction
+  // under a savepoint, rolled back to when any of them fails. Throws the first failure.
+  std::vector<Result> Run(std::vector<Command> commands, std::string_view context = {}) {
+    PGconn* connection = Live();
+    const bool guarded = InTransaction();
+    if (guarded) {
+      commands.insert(commands.begin(), SendPrepared(kSetSavepoint));
+      commands.push_back(SendPrepared(kReleaseSavepoint));
+    }
+    std::vector<Result> results = Pipeline(connection, commands);
+    auto failed = std::find_if(results.begin(), results.end(),
+                               [](const Result& r) { return !Succeeded(r.get()); });
+    if (failed != results.end()) {
+      DbError error = ErrorOf(connection, failed->get(), context);
+      if (guarded) Result(PQexec(connection, RollbackToStatementSql().c_str()));
+      throw error;
+    }
+    if (guarded) {
+      results.erase(results.begin());
+      results.pop_back();
+    }
+    return results;
+  }
+
+  // The rows of one statement with text parameters, run as Run runs it.
+  Result Query(const std::string& sql, const std::vector<std::string>& parameters = {}) {
+    std::vector<const char*> values;
+    for (const std::string& p : parameters) values.push_back(p.c_str());
+    Command query = [&](PGconn* connection) {
+      return PQsendQueryParams(connection, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                               values.data(), nullptr, nullptr, 0) == 1;
+    };
+    return std::move(Run({query}).front());
+  }
+
+  // Statements separated by ";" through the simple protocol. Inside a transaction all but
+  // transaction control run under a savepoint set beforehand: a statement that does not even
+  // parse fails before any of its text runs.
+  void Exec(const std::string& sql) {
+    PGconn* connection = Live();
+    const bool guarded = InTransaction() && !IsTransactionControl(sql);
+    if (guarded) {
+      Result set(PQexecPrepared(connection, kSetSavepoint, 0, nullptr, nullptr, nullptr, 0));
+      if (!Succeeded(set.get())) throw ErrorOf(connection, set.get());
+    }
+    const std::string text =
+        guarded ? sql + ";\nrelease savepoint " + std::string(kStatementSavepoint) : sql;
+    Result result(PQexec(connection, text.c_str()));
+    if (!Succeeded(result.get())) {
+      DbError error = ErrorOf(connection, result.get());
+      if (guarded) Result(PQexec(connection, RollbackToStatementSql().c_str()));
+      throw error;
+    }
+  }
+
+ private:
+  static std::string RollbackToStatementSql() {
+    return std::string("rollback to savepoint ") + kStatementSavepoint + "; release savepoint " +
+           kStatementSavepoint;
+  }
+
+  // Sends `commands` and a sync, then reads one result per command (null for one that never
+  // came, when the connection broke). A command after a failed one is answered "aborted".
+  static std::vector<Result> Pipeline(PGconn* connection, const std::vector<Command>& commands) {
+    std::vector<Result> results;
+    if (PQenterPipelineMode(connection) == 1) {
+      bool sent = std::all_of(commands.begin(), commands.end(),
+                              [&](const Command& c) { return c(connection); });
+      if (sent && PQpipelineSync(connection) == 1) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+          Result first;
+          while (PGresult* r = PQgetResult(connection)) {
+            if (first) {
+              PQclear(r);
+            } else {
+              first.reset(r);
+            }
+          }
+          results.push_back(std::move(first));
+        }
+        Result sync(PQgetResult(connection));
+      }
+      PQexitPipelineMode(connection);
+    }
+    results.resize(commands.size());
+    return results;
+  }
+
+  PGconn* connection_;
+  std::string uri_;
+  int statements_ = 0;
+};
+
+// A value as the text a parameter takes; nullopt for null.
+std::optional<std::string> ParameterText(const Value& value) {
+  return std::visit(
+      [](const auto& v) -> std::optional<std::string> {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return std::nullopt;
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          return std::to_string(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          if (std::isnan(v)) return "NaN";
+          if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+          char text[32];
+          auto end = std::to_chars(text, text + sizeof text, v).ptr;  // shortest round trip
+          return std::string(text, end);
+        } else {
+          // Parameters travel as C strings: a NUL would silently cut the text short.
+          if (v.find('\0') != std::string::npos) {
+            throw DbError(kTypeMismatch, "A text holding a NUL character cannot be stored.");
+          }
+          return v;
+        }
+      },
+      value.data());
+}
+
+// A whole number written in decimal, as numeric gives a sum of integers.
+std::optional<std::int64_t> WholeNumber(std::string_view text) {
+  std::int64_t number = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return number;
+}
+
+double RealNumber(std::string_view text) {
+  double number = 0;
+  std::from_chars(text.data(), text.data() + text.size(), number);
+  return number;
+}
+
+class PgStatement : public BackendStatement {
+ public:
+  PgStatement(std::shared_ptr<Session> session, std::string name, Result description)
+      : session_(std::move(session)),
+        name_(std::move(name)),
+        description_(std::move(description)),
+        parameters_(PQnparams(description_.get())) {}
+
+  ~PgStatement() override {
+    // A transaction that failed on its own refuses every statement until its rollback; the
+    // prepared statement then stays until the connection ends.
+    if (session_->closed() || PQtransactionStatus(session_->Live()) == PQTRANS_INERROR) return;
+    Result(PQexec(session_->Live(), ("deallocate " + name_).c_str()));
+  }
+
+  int ColumnCount() const override { return PQnfields(description_.get()); }
+
+  std::string ColumnName(int index) const override {
+    RequireColumn(index);
+    return PQfname(description_.get(), index);
+  }
+
+  void Bind(int index, const Value& value) override {
+    if (index < 1 || index > static_cast<int>(parameters_.size())) {
+      throw DbError(kGeneral, "The statement has no parameter " + std::to_string(index) + ".");
+    }
+    parameters_[index - 1] = ParameterText(value);
+  }
+
+  bool Step() override {
+    if (result_) return ++row_ < PQntuples(result_.get());
+    std::vector<const char*> values;
+    for (const auto& p : parameters_) values.push_back(p ? p->c_str() : nullptr);
+    Command execute = [&](PGconn* connection) {
+      return PQsendQueryPrepared(connection, name_.c_str(), static_cast<int>(values.size()),
+                                 values.data(), nullptr, nullptr, 0) == 1;
+    };
+    result_ = std::move(session_->Run({execute}).front());
+    row_ = 0;
+    changes_ = WholeNumber(PQcmdTuples(result_.get())).value_or(0);
+    return row_ < PQntuples(result_.get());
+  }
+
+  Value Column(int index) const override {
+    RequireColumn(index);
+    if (!result_ || row_ >= PQntuples(result_.get())) {
+      throw DbError(kNoCurrentRecord, "No current record.");
+    }
+    if (PQgetisnull(result_.get(), row_, index)) return Value();
+    const std::string_view text(PQgetvalue(result_.get(), row_, index),
+                                PQgetlength(result_.get(), row_, index));
+    switch (PQftype(result_.get(), index)) {
+      case kInt2Oid:
+      case kInt4Oid:
+      case kInt8Oid:
+      case kOidOid:
+        return WholeNumber(text).value_or(0);
+      case kBoolOid:
+        return Value(text == "t" ? 1 : 0);
+      case kNumericOid:
+        // A sum or product of integers is numeric; it stays a whole number, as elsewhere.
+        if (auto whole = WholeNumber(text)) return *whole;
+        return RealNumber(text);
+      case kFloat4Oid:
+      case kFloat8Oid:
+        return RealNumber(text);
+      default:
+        return Value(text);
+    }
+  }
+
+  void Reset() override {
+    result_.reset();
+    std::fill(parameters_.begin(), parameters_.end(), std::nullopt);
+  }
+
+  std::int64_t Changes() const override { return changes_; }
+
+ private:
+  void RequireColumn(int index) const {
+    if (index < 0 || index >= ColumnCount()) {
+      throw DbError(kItemNotFound,
+                    "Item not found in this collection: '" + std::to_string(index) + "'.");
+    }
+  }
+
+  std::shared_ptr<Session> session_;
+  std::string name_;
+  Result description_;
+  std::vector<std::optional<std::string>> parameters_;
+  Result result_;
+  int row_ = 0;
+  std::int64_t changes_ = 0;
+};
+
+class PgConnection : public PostgresConnection {
+ public:
+  PgConnection(std::shared_ptr<Session> session, bool exclusive)
+      : session_(std::move(session)), exclusive_(exclusive) {}
+  ~PgConnection() override { Close(); }
+
+  const std::string& Name() const override { return session_->uri(); }
+  bool Exclusive() const override { return exclusive_; }
+  bool Closed() const override { return session_->closed(); }
+  void Close() override { session_->Finish(); }
+
+  const jetsql::Dialect& Dialect() const override { return jetsql::PostgresDialect(); }
+  std::string Parameter(int index) const override { return "$" + std::to_string(index); }
+  std::string RowIdColumn() const override { return "ctid"; }
+  std::string ReturningRowId() const override { return " returning ctid"; }
+
+  std::unique_ptr<BackendStatement> Prepare(std::string_view sql) override {
+    const std::string text(sql);
+    std::string name = session_->NextStatementName();
+    Command prepare = [&](PGconn* connection) {
+      return PQsendPrepare(connection, name.c_str(), text.c_str(), 0, nullptr) == 1;
+    };
+    Command describe = [&](PGconn* connection) {
+      return PQsendDescribePrepared(connection, name.c_str()) == 1;
+    };
+    try {
+      std::vector<Result> results = session_->Run({prepare, describe}, "in '" + text + "'");
+      return std::make_unique<PgStatement>(session_, std::move(name), std::move(results.back()));
+    } catch (const DbError& error) {
+      if (error.Number() != kGeneral) throw;
+      throw DbError(kSqlSyntax, error.Description());
+    }
+  }
+
+  void Exec(const std::string& sql) override { session_->Exec(sql); }
+
+  std::vector<std::string> TableColumns(std::string_view table) override {
+    return FirstColumn(session_->Query(
+        "select attname from pg_attribute where attrelid = to_regclass($1) and attnum > 0 "
+        "and not attisdropped order by attnum",
+        {Dialect().Identifier(table)}));
+  }
+
+  std::vector<std::string> IndexColumns(std::string_view table, std::string_view index) override {
+    return FirstColumn(session_->Query(
+        "select a.attname from pg_index i cross join unnest(i.indkey::int2[]) with ordinality "
+        "as k(attnum, position) join pg_attribute a on a.attrelid = i.indrelid and "
+        "a.attnum = k.attnum where i.indexrelid = to_regclass($1) and i.indrelid = "
+        "to_regclass($2) order by k.position",
+        {Dialect().Identifier(std::string(table) + "_" + std::string(index)),
+         Dialect().Identifier(table)}));
+  }
+
+  void Begin() override { session_->Exec("begin"); }
+
+  void Commit() override {
+    // A transaction that failed on its own takes a commit for a rollback, silently.
+    if (PQtransactionStatus(session_->Live()) == PQTRANS_INERROR) {
+      session_->Exec("rollback");
+      throw DbError(kGeneral,
+                    "The transaction on '" + Name() + "' was rolled back after an earlier error.");
+    }
+    session_->Exec("commit");
+  }
+
+  void Rollback() override { session_->Exec("rollback"); }
+  bool InTransaction() override { return session_->InTransaction(); }
+
+  std::string SavepointSql(const std::string& name) const override { return "savepoint " + name; }
+  std::string ReleaseSql(const std::string& name) const override {
+    return "release savepoint " + name;
+  }
+  std::string RollbackToSql(const std::string& name) const override {
+    return "rollback to savepoint " + name;
+  }
+
+  void Repair() override {
+    repair_note_.clear();
+    if (!HasAmcheck()) {
+      // Nothing can check the indexes; reading every row at least finds a damaged table.
+      for (const std::string& table : RelationsOfSchema("r")) {
+        session_->Query("select count(*) from " + table);
+      }
+      repair_note_ = "not checked: amcheck is not installed";
+      return;
+    }
+    // The structure of each index, as the file engine's quick check: whether every row has
+    // its entries would cost a pass over the table per index.
+    for (const std::string& index : RelationsOfSchema("i", "btree")) {
+      if (IndexProblem(index).empty()) continue;
+      session_->Exec("reindex index " + index);
+      if (std::string problem = IndexProblem(index); !problem.empty()) {
+        throw DbError(kDamaged, "The database '" + Name() + "' is damaged: " + problem);
+      }
+    }
+  }
+
+  void CompactInto(const std::string&) override {
+    throw DbError(kNotSupported, "A PostgreSQL database is compacted in place.");
+  }
+
+  void UpdateStatistics() override { session_->Exec("analyze"); }
+
+  std::string LastRepairNote() const override { return repair_note_; }
+
+  void CompactInPlace() override {
+    if (session_->InTransaction()) {
+      throw DbError(kGeneral,
+                    "The database '" + Name() + "' cannot be compacted inside a transaction.");
+    }
+    for (const std::string& table : RelationsOfSchema("r")) {
+      session_->Exec("vacuum (analyze) " + table);
+    }
+  }
+
+ private:
+  static std::vector<std::string> FirstColumn(const Result& result) {
+    std::vector<std::string> values;
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+      values.emplace_back(PQgetvalue(result.get(), row, 0));
+    }
+    return values;
+  }
+
+  // The quoted names of the relations of `kind` (pg_class.relkind) in the schema the tables
+  // are made in, with `method` their access method when given.
+  std::vector<std::string> RelationsOfSchema(const std::string& kind,
+                                             const std::string& method = "") {
+    return FirstColumn(session_->Query(
+        "select c.oid::regclass::text from pg_class c left join pg_am m on m.oid = c.relam "
+        "where c.relkind = $1 and c.relnamespace = to_regnamespace(current_schema()) and "
+        "($2 = '' or m.amname = $2) order by 1",
+        {kind, method}));
+  }
+
+  // Whether the amcheck extension is there, made now if this user may.
+  bool HasAmcheck() {
+    if (PQntuples(session_->Query("select 1 from pg_extension where extname = 'amcheck'").get())) {
+      return true;
+    }
+    try {
+      session_->Exec("create extension if not exists amcheck");
+      return true;
+    } catch (const DbError&) {
+      return false;
+    }
+  }
+
+  // What amcheck finds wrong with an index; empty when it is sound.
+  std::string IndexProblem(const std::string& index) {
+    try {
+      session_->Query("select bt_index_check($1::regclass)", {index});
+      return "";
+    } catch (const DbError& error) {
+      if (error.Number() != kDamaged) throw;
+      return error.Description();
+    }
+  }
+
+  std::shared_ptr<Session> session_;
+  bool exclusive_;
+  std::string repair_note_;
+};
+
+class PgBackend : public Backend {
+ public:
+  explicit PgBackend(const PostgresOptions& options) : options_(options) {}
+
+  bool Handles(const std::string& location) const override {
+    auto starts = [&](std::string_view scheme) {
+      return location.size() >= scheme.size() &&
+             std::equal(scheme.begin(), scheme.end(), location.begin(), [](char a, char b) {
+               return a == std::tolower(static_cast<unsigned char>(b));
+             });
+    };
+    return starts("postgresql://") || starts("postgres://");
+  }
+
+  std::unique_ptr<BackendConnection> Open(const std::string& location, bool exclusive) override {
+    auto connection = Connect(location, exclusive);
+    const Result tables = connection.second->Query(
+        "select 1 from pg_class where relkind = 'r' and "
+        "relnamespace = to_regnamespace(current_schema()) limit 1");
+    if (PQntuples(tables.get()) == 0) {
+      throw DbError(kDamaged, "The database '" + location + "' holds no Brontal tables.");
+    }
+    return std::move(connection.first);
+  }
+
+  std::unique_ptr<BackendConnection> Create(const std::string& location,
+                                            const Schema& schema) override {
+    auto [connection, session] = Connect(location, /*exclusive=*/true);
+    connection->Begin();
+    const jetsql::Dialect& dialect = connection->Dialect();
+    std::string sql = "create extension if not exists citext;\n";
+    for (const TableDef& table : schema.tables) {
+      if (!connection->TableColumns(table.name).empty()) {
+        throw DbError(kDatabaseExists,
+                      "The database '" + location + "' holds Brontal's tables already.");
+      }
+      sql += "create table " + dialect.Identifier(table.name) + " (";
+      for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        sql += (i ? ", " : "") + ColumnSql(dialect, table.columns[i]);
+      }
+      sql += ");\n";
+    }
+    // The planner measures the tables itself as they fill: the typical statistics a new file
+    // starts with are not needed here.
+    for (const IndexDef& index : schema.indexes) {
+      sql += std::string("create ") + (index.unique ? "unique " : "") + "index " +
+             dialect.Identifier(index.table + "_" + index.name) + " on " +
+             dialect.Identifier(index.table) + " (";
+      for (std::size_t i = 0; i < index.columns.size(); ++i) {
+        sql += (i ? ", " : "") + dialect.Identifier(index.columns[i]);
+      }
+      sql += ");\n";
+    }
+    session->Exec(sql + jetsql::PostgresSupportSql());
+    connection->Commit();
+    return std::move(connection);
+  }
+
+  void RequireDatabase(const std::string& location) override {
+    Session(ConnectTo(location), location);
+  }
+
+  void RequireNoDatabase(const std::string& location) override {
+    try {
+      Session session(ConnectTo(location), location);
+      const Result tables = session.Query(
+          "select 1 from pg_class where relkind = 'r' and "
+          "relnamespace = to_regnamespace(current_schema()) limit 1");
+      if (PQntuples(tables.get()) == 0) return;
+    } catch (const DbError& error) {
+      if (error.Number() == kFileNotFound) return;
+      throw;
+    }
+    throw DbError(kDatabaseExists, "Database '" + location + "' already exists.");
+  }
+
+ private:
+  static std::string ColumnSql(const jetsql::Dialect& dialect, const ColumnDef& column) {
+    const std::string name = dialect.Identifier(column.name);
+    std::string sql = name;
+    switch (column.type) {
+      case ColumnType::kText:
+        sql += " citext";
+        break;
+      case ColumnType::kDateTime:
+        sql += " text collate \"C\" check (" + name +
+               " ~ '^[0-9]{4}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$')";
+        break;
+      case ColumnType::kCurrency:
+        sql += " bigint";
+        break;
+      case ColumnType::kLong:
+        sql += " integer";
+        break;
+    }
+    if (column.required) sql += " not null";
+    return sql;
+  }
+
+  // A connection to `location` set up for the programs' SQL, holding the open mode asked for.
+  std::pair<std::unique_ptr<PgConnection>, std::shared_ptr<Session>> Connect(
+      const std::string& location, bool exclusive) {
+    auto session = std::make_shared<Session>(ConnectTo(location), location);
+    auto connection = std::make_unique<PgConnection>(session, exclusive);
+    session->Exec(
+        "set client_encoding = 'UTF8'; set datestyle = 'ISO'; "
+        "set standard_conforming_strings = on; set lock_timeout = " +
+        std::to_string(options_.lock_timeout_ms));
+    RequireCLocale(*session);
+    session->PrepareSavepoints();
+    const Result locked =
+        session->Query(std::string("select ") +
+                       (exclusive ? "pg_try_advisory_lock(" : "pg_try_advisory_lock_shared(") +
+                       kOpenModeKey + ")");
+    if (std::string_view(PQgetvalue(locked.get(), 0, 0)) != "t") {
+      throw DbError(kInUse, "The database '" + location + "' is in use by another program.");
+    }
+    return {std::move(connection), std::move(session)};
+  }
+
+  // Names compare as the file engine compares them only where the database sorts bytes and
+  // folds ASCII letters alone.
+  static void RequireCLocale(Session& session) {
+    const bool has_provider = PQserverVersion(session.Live()) >= 150000;
+    const Result locale = session.Query(
+        std::string("select pg_encoding_to_char(encoding) = 'UTF8' and datcollate in ('C', "
+                    "'POSIX') and datctype in ('C', 'POSIX')") +
+        (has_provider ? " and datlocprovider = 'c'" : "") +
+        " from pg_database where datname = current_database()");
+    if (PQntuples(locale.get()) == 1 && std::string_view(PQgetvalue(locale.get(), 0, 0)) == "t") {
+      return;
+    }
+    throw DbError(kCannotOpen,
+                  "The database '" + session.uri() +
+                      "' is not UTF-8 with locale C, which Brontal needs to compare names: "
+                      "create it with createdb -T template0 -E UTF8 --locale=C NAME.");
+  }
+
+  PostgresOptions options_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> MakePostgresBackend(const PostgresOptions& options) {
+  return std::make_unique<PgBackend>(options);
+}
+
+}  // namespace brontal::db
