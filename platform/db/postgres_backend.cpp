@@ -1,24 +1,22 @@
-// The PostgreSQL backend over libpq. Statements are prepared on the server and run with their
-// values as text; inside a transaction each runs under a savepoint of its own, sent in the same
-// round trip, so that a statement that fails leaves the transaction going on without it, as it
-// does on every engine the programs run on.
+// The PostgreSQL backend over libpq: statements prepared on the server and run with their values
+// as text, connections that hold their open mode as an advisory lock, and the making of a
+// database's tables.
 #include "platform/db/postgres_backend.h"
 
-#include <libpq-fe.h>
-#include <poll.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <functional>
 #include <optional>
 
 #include "platform/db/jetsql/postgres_dialect.h"
+#include "platform/db/postgres_session.h"
 
 namespace brontal::db {
 namespace {
+
+using Session = PostgresSession;
+using Result = PostgresResult;
+using Command = PostgresCommand;
 
 // The built-in types whose values are numbers; their OIDs are fixed in every server version.
 constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26,
@@ -27,285 +25,6 @@ constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOi
 // The advisory lock whose holders are the open modes of a database: shared by shared opens,
 // held alone by the exclusive one.
 constexpr char kOpenModeKey[] = "7165064483209644";
-
-// The savepoint each statement inside a transaction runs under, set and released by
-// statements prepared once per connection: parsed anew each time, they took longer than the
-// insert they guard.
-constexpr char kStatementSavepoint[] = "brontal_statement";
-constexpr char kSetSavepoint[] = "brontal_set_savepoint";
-constexpr char kReleaseSavepoint[] = "brontal_release_savepoint";
-
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
-
-// Queues one command on a connection in pipeline mode; false when it could not.
-using Command = std::function<bool(PGconn*)>;
-
-int ErrorNumberFor(std::string_view state) {
-  static constexpr std::pair<std::string_view, ErrorNumber> kExact[] = {
-      {"23505", kDuplicateKey}, {"23502", kRequired},     {"22P02", kTypeMismatch},
-      {"22003", kTypeMismatch}, {"22007", kTypeMismatch}, {"22008", kTypeMismatch},
-      {"23514", kTypeMismatch}, {"55P03", kLocked},       {"40P01", kLocked},
-      {"40001", kLocked},       {"57014", kLocked},       {"3D000", kFileNotFound},
-      {"42501", kCannotOpen},  // permission denied
-      {"XX001", kDamaged},      {"XX002", kDamaged},
-  };
-  for (const auto& [exact, number] : kExact) {
-    if (state == exact) return number;
-  }
-  if (state.starts_with("42")) return kSqlSyntax;
-  if (state.starts_with("28") || state.starts_with("08")) return kCannotOpen;
-  return kGeneral;
-}
-
-std::string OneLine(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  return text;
-}
-
-bool Succeeded(const PGresult* result) {
-  const ExecStatusType status = PQresultStatus(result);
-  return result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK);
-}
-
-// The error of a failed result (null: one that never came), with the server's primary message.
-DbError ErrorOf(PGconn* connection, const PGresult* result, std::string_view context = {}) {
-  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-  const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-  std::string message = OneLine(primary ? primary : PQerrorMessage(connection));
-  int number = state ? ErrorNumberFor(state) : kGeneral;
-  if (!state && PQstatus(connection) == CONNECTION_BAD) number = kCannotOpen;
-  if (!context.empty()) message += " " + std::string(context);
-  return DbError(number, message);
-}
-
-// The error of a connection that failed. libpq gives no SQLSTATE for it, but its verbose
-// report holds one ("FATAL:  3D000: database "x" does not exist"), whatever language the server
-// speaks; every failure to connect that is not a missing database keeps the program out.
-DbError ConnectError(const std::string& uri, const std::string& report) {
-  for (std::size_t at = report.find(":  "); at != std::string::npos;
-       at = report.find(":  ", at + 1)) {
-    const std::string_view rest = std::string_view(report).substr(at + 3);
-    if (rest.size() < 7 || rest.substr(5, 2) != ": ") continue;
-    const std::string_view state = rest.substr(0, 5);
-    if (!std::all_of(state.begin(), state.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); })) {
-      continue;
-    }
-    const int number = ErrorNumberFor(state);
-    const std::string_view message = rest.substr(7, rest.find('\n') - 7);
-    return DbError(number == kFileNotFound ? kFileNotFound : kCannotOpen,
-                   "Could not open '" + uri + "': " + std::string(message));
-  }
-  return DbError(kCannotOpen, "Could not open '" + uri + "': " + OneLine(report));
-}
-
-// The connect_timeout of a connection's options in seconds; 0 for none.
-int ConnectTimeout(PGconn* connection) {
-  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(connection),
-                                                                       &PQconninfoFree);
-  for (const PQconninfoOption* o = options.get(); o && o->keyword; ++o) {
-    if (std::string_view(o->keyword) == "connect_timeout" && o->val) {
-      const int seconds = std::atoi(o->val);
-      return seconds > 0 ? std::max(seconds, 2) : 0;  // libpq's own minimum
-    }
-  }
-  return 0;
-}
-
-// Connects to `uri`, telling a database that does not exist (kFileNotFound) from a server that
-// cannot be reached or refuses the user (kCannotOpen).
-PGconn* ConnectTo(const std::string& uri) {
-  PGconn* connection = PQconnectStart(uri.c_str());
-  if (!connection) throw DbError(kCannotOpen, "Could not open '" + uri + "': out of memory");
-  PQsetErrorVerbosity(connection, PQERRORS_VERBOSE);
-  // Notices ("extension exists, skipping") are no concern of the programs' users.
-  PQsetNoticeProcessor(
-      connection, [](void*, const char*) {}, nullptr);
-  using Clock = std::chrono::steady_clock;
-  const int timeout = ConnectTimeout(connection);
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout);
-  PostgresPollingStatusType state =
-      PQstatus(connection) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
-  while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
-    pollfd socket{PQsocket(connection),
-                  static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-    int wait_ms = -1;
-    if (timeout > 0) {
-      wait_ms = static_cast<int>(std::max<std::int64_t>(
-          0,
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
-    }
-    const int ready = ::poll(&socket, 1, wait_ms);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    state = PQconnectPoll(connection);
-  }
-  if (PQstatus(connection) != CONNECTION_OK) {
-    const std::string report = state == PGRES_POLLING_FAILED || PQerrorMessage(connection)[0]
-                                   ? PQerrorMessage(connection)
-                                   : "timeout expired";
-    PQfinish(connection);
-    throw ConnectError(uri, report);
-  }
-  PQsetErrorVerbosity(connection, PQERRORS_DEFAULT);
-  return connection;
-}
-
-bool IsTransactionControl(std::string_view sql) {
-  const std::size_t start = sql.find_first_not_of(" \t\r\n");
-  if (start == std::string_view::npos) return false;
-  std::string word;
-  for (char c : sql.substr(start)) {
-    if (!std::isalpha(static_cast<unsigned char>(c))) break;
-    word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return word == "begin" || word == "commit" || word == "rollback" || word == "savepoint" ||
-         word == "release" || word == "end" || word == "start";
-}
-
-Command SendPrepared(const char* name) {
-  return [name](PGconn* connection) {
-    return PQsendQueryPrepared(connection, name, 0, nullptr, nullptr, nullptr, 0) == 1;
-  };
-}
-// A libpq connection, shared by a connection and its statements, so that a statement that
-// outlives Close finds it finished rather than freed.
-class Session {
- public:
-  Session(PGconn* connection, std::string uri) : connection_(connection), uri_(std::move(uri)) {}
-  ~Session() { Finish(); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  const std::string& uri() const { return uri_; }
-  bool closed() const { return connection_ == nullptr; }
-
-  PGconn* Live() const {
-    if (!connection_) {
-      throw DbError(kClosed, "Object invalid or no longer set: the database is closed.");
-    }
-    return connection_;
-  }
-
-  void Finish() {
-    if (connection_) PQfinish(connection_);  // rolls back and releases the advisory lock
-    connection_ = nullptr;
-  }
-
-  bool InTransaction() const {
-    const PGTransactionStatusType status = PQtransactionStatus(Live());
-    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
-  }
-
-  // Prepares the statements that set and release the savepoint of a statement.
-  void PrepareSavepoints() {
-    const std::string name(kStatementSavepoint);
-    for (const auto& [statement, sql] :
-         {std::pair{kSetSavepoint, "savepoint " + name},
-          std::pair{kReleaseSavepoint, "release savepoint " + name}}) {
-      Result prepared(PQprepare(Live(), statement, sql.c_str(), 0, nullptr));
-      if (!Succeeded(prepared.get())) throw ErrorOf(connection_, prepared.get());
-    }
-  }
-
-  std::string NextStatementName() { return "brontal_" + std::to_string(++statements_); }
-
-  // Runs `commands` in one round trip and returns their results in order; inside a transaction
-  // under a savepoint, rolled back to when any of them fails. Throws the first failure.
-  std::vector<Result> Run(std::vector<Command> commands, std::string_view context = {}) {
-    PGconn* connection = Live();
-    const bool guarded = InTransaction();
-    if (guarded) {
-      commands.insert(commands.begin(), SendPrepared(kSetSavepoint));
-      commands.push_back(SendPrepared(kReleaseSavepoint));
-    }
-    std::vector<Result> results = Pipeline(connection, commands);
-    auto failed = std::find_if(results.begin(), results.end(),
-                               [](const Result& r) { return !Succeeded(r.get()); });
-    if (failed != results.end()) {
-      DbError error = ErrorOf(connection, failed->get(), context);
-      if (guarded) Result(PQexec(connection, RollbackToStatementSql().c_str()));
-      throw error;
-    }
-    if (guarded) {
-      results.erase(results.begin());
-      results.pop_back();
-    }
-    return results;
-  }
-
-  // The rows of one statement with text parameters, run as Run runs it.
-  Result Query(const std::string& sql, const std::vector<std::string>& parameters = {}) {
-    std::vector<const char*> values;
-    for (const std::string& p : parameters) values.push_back(p.c_str());
-    Command query = [&](PGconn* connection) {
-      return PQsendQueryParams(connection, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                               values.data(), nullptr, nullptr, 0) == 1;
-    };
-    return std::move(Run({query}).front());
-  }
-
-  // Statements separated by ";" through the simple protocol. Inside a transaction all but
-  // transaction control run under a savepoint set beforehand: a statement that does not even
-  // parse fails before any of its text runs.
-  void Exec(const std::string& sql) {
-    PGconn* connection = Live();
-    const bool guarded = InTransaction() && !IsTransactionControl(sql);
-    if (guarded) {
-      Result set(PQexecPrepared(connection, kSetSavepoint, 0, nullptr, nullptr, nullptr, 0));
-      if (!Succeeded(set.get())) throw ErrorOf(connection, set.get());
-    }
-    const std::string text =
-        guarded ? sql + ";\nrelease savepoint " + std::string(kStatementSavepoint) : sql;
-    Result result(PQexec(connection, text.c_str()));
-    if (!Succeeded(result.get())) {
-      DbError error = ErrorOf(connection, result.get());
-      if (guarded) Result(PQexec(connection, RollbackToStatementSql().c_str()));
-      throw error;
-    }
-  }
-
- private:
-  static std::string RollbackToStatementSql() {
-    return std::string("rollback to savepoint ") + kStatementSavepoint + "; release savepoint " +
-           kStatementSavepoint;
-  }
-
-  // Sends `commands` and a sync, then reads one result per command (null for one that never
-  // came, when the connection broke). A command after a failed one is answered "aborted".
-  static std::vector<Result> Pipeline(PGconn* connection, const std::vector<Command>& commands) {
-    std::vector<Result> results;
-    if (PQenterPipelineMode(connection) == 1) {
-      bool sent = std::all_of(commands.begin(), commands.end(),
-                              [&](const Command& c) { return c(connection); });
-      if (sent && PQpipelineSync(connection) == 1) {
-        for (std::size_t i = 0; i < commands.size(); ++i) {
-          Result first;
-          while (PGresult* r = PQgetResult(connection)) {
-            if (first) {
-              PQclear(r);
-            } else {
-              first.reset(r);
-            }
-          }
-          results.push_back(std::move(first));
-        }
-        Result sync(PQgetResult(connection));
-      }
-      PQexitPipelineMode(connection);
-    }
-    results.resize(commands.size());
-    return results;
-  }
-
-  PGconn* connection_;
-  std::string uri_;
-  int statements_ = 0;
-};
 
 // A value as the text a parameter takes; nullopt for null.
 std::optional<std::string> ParameterText(const Value& value) {
@@ -359,7 +78,7 @@ class PgStatement : public BackendStatement {
     // A transaction that failed on its own refuses every statement until its rollback; the
     // prepared statement then stays until the connection ends.
     if (session_->closed() || PQtransactionStatus(session_->Live()) == PQTRANS_INERROR) return;
-    Result(PQexec(session_->Live(), ("deallocate " + name_).c_str()));
+    PQclear(PQexec(session_->Live(), ("deallocate " + name_).c_str()));
   }
 
   int ColumnCount() const override { return PQnfields(description_.get()); }
@@ -447,6 +166,8 @@ class PgConnection : public PostgresConnection {
   PgConnection(std::shared_ptr<Session> session, bool exclusive)
       : session_(std::move(session)), exclusive_(exclusive) {}
   ~PgConnection() override { Close(); }
+
+  Session& session() { return *session_; }
 
   const std::string& Name() const override { return session_->uri(); }
   bool Exclusive() const override { return exclusive_; }
@@ -546,6 +267,7 @@ class PgConnection : public PostgresConnection {
   void UpdateStatistics() override { session_->Exec("analyze"); }
 
   std::string LastRepairNote() const override { return repair_note_; }
+  bool CompactsInPlace() const override { return true; }
 
   void CompactInPlace() override {
     if (session_->InTransaction()) {
@@ -622,18 +344,15 @@ class PgBackend : public Backend {
 
   std::unique_ptr<BackendConnection> Open(const std::string& location, bool exclusive) override {
     auto connection = Connect(location, exclusive);
-    const Result tables = connection.second->Query(
-        "select 1 from pg_class where relkind = 'r' and "
-        "relnamespace = to_regnamespace(current_schema()) limit 1");
-    if (PQntuples(tables.get()) == 0) {
+    if (!HoldsTables(connection->session())) {
       throw DbError(kDamaged, "The database '" + location + "' holds no Brontal tables.");
     }
-    return std::move(connection.first);
+    return connection;
   }
 
   std::unique_ptr<BackendConnection> Create(const std::string& location,
                                             const Schema& schema) override {
-    auto [connection, session] = Connect(location, /*exclusive=*/true);
+    auto connection = Connect(location, /*exclusive=*/true);
     connection->Begin();
     const jetsql::Dialect& dialect = connection->Dialect();
     std::string sql = "create extension if not exists citext;\n";
@@ -659,22 +378,17 @@ class PgBackend : public Backend {
       }
       sql += ");\n";
     }
-    session->Exec(sql + jetsql::PostgresSupportSql());
+    connection->Exec(sql + jetsql::PostgresSupportSql());
     connection->Commit();
-    return std::move(connection);
+    return connection;
   }
 
-  void RequireDatabase(const std::string& location) override {
-    Session(ConnectTo(location), location);
-  }
+  void RequireDatabase(const std::string& location) override { Session session(location); }
 
   void RequireNoDatabase(const std::string& location) override {
     try {
-      Session session(ConnectTo(location), location);
-      const Result tables = session.Query(
-          "select 1 from pg_class where relkind = 'r' and "
-          "relnamespace = to_regnamespace(current_schema()) limit 1");
-      if (PQntuples(tables.get()) == 0) return;
+      Session session(location);
+      if (!HoldsTables(session)) return;
     } catch (const DbError& error) {
       if (error.Number() == kFileNotFound) return;
       throw;
@@ -705,10 +419,17 @@ class PgBackend : public Backend {
     return sql;
   }
 
+  // Whether the schema the tables are made in holds any.
+  static bool HoldsTables(Session& session) {
+    const Result tables = session.Query(
+        "select 1 from pg_class where relkind = 'r' and "
+        "relnamespace = to_regnamespace(current_schema()) limit 1");
+    return PQntuples(tables.get()) > 0;
+  }
+
   // A connection to `location` set up for the programs' SQL, holding the open mode asked for.
-  std::pair<std::unique_ptr<PgConnection>, std::shared_ptr<Session>> Connect(
-      const std::string& location, bool exclusive) {
-    auto session = std::make_shared<Session>(ConnectTo(location), location);
+  std::unique_ptr<PgConnection> Connect(const std::string& location, bool exclusive) {
+    auto session = std::make_shared<Session>(location);
     auto connection = std::make_unique<PgConnection>(session, exclusive);
     session->Exec(
         "set client_encoding = 'UTF8'; set datestyle = 'ISO'; "
@@ -723,7 +444,7 @@ class PgBackend : public Backend {
     if (std::string_view(PQgetvalue(locked.get(), 0, 0)) != "t") {
       throw DbError(kInUse, "The database '" + location + "' is in use by another program.");
     }
-    return {std::move(connection), std::move(session)};
+    return connection;
   }
 
   // Names compare as the file engine compares them only where the database sorts bytes and

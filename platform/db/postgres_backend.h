@@ -21,6 +21,8 @@ class PostgresConnection : public BackendConnection {
   // What the last Repair left unchecked, for the log: empty when it checked every index, else
   // a line such as "not checked: amcheck is not installed".
   virtual std::string LastRepairNote() const = 0;
+  // True: there is no copy to put in the database's place.
+  virtual bool CompactsInPlace() const = 0;
   // Gives the space of deleted rows back and measures the tables again (VACUUM (ANALYZE) of
   // every table), while others go on reading and writing. Not inside a transaction
   // (kGeneral).
