@@ -1,9 +1,7 @@
 // SQLite renderings of Jet's literals, concatenation, date functions and like patterns.
 #include "platform/db/jetsql/sqlite_dialect.h"
 
-#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace brontal::jetsql {
@@ -15,38 +13,12 @@ constexpr char kEscape = '|';
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char SwapCase(char c) { return static_cast<char>(c ^ 0x20); }
-bool IsAsciiChar(const std::string& s) {
-  return s.size() == 1 && static_cast<unsigned char>(s[0]) < 0x80;
-}
-
-std::string Quoted(std::string_view value, char quote) {
-  std::string out(1, quote);
-  for (char c : value) {
-    out += c;
-    if (c == quote) out += quote;
-  }
-  out += quote;
-  return out;
-}
 
 // The members of a case-folding GLOB class for one Jet class member.
 void AddFoldedMember(const ClassRange& range, std::vector<std::string>& members) {
-  if (range.first == range.last) {
-    members.push_back(range.first);
-    if (IsAsciiChar(range.first) && IsAsciiLetter(range.first[0])) {
-      members.push_back(std::string(1, SwapCase(range.first[0])));
-    }
-    return;
-  }
-  members.push_back(range.first + "-" + range.last);
-  if (!IsAsciiChar(range.first)) return;
-  const char lo = range.first[0];
-  // A last character beyond ASCII covers the rest of the letters.
-  const char hi = IsAsciiChar(range.last) ? range.last[0] : '\x7f';
-  for (const auto& [from, to] : {std::pair{'a', 'z'}, std::pair{'A', 'Z'}}) {
-    const char a = std::max(lo, from), b = std::min(hi, to);
-    if (a < b) members.push_back(std::string{SwapCase(a), '-', SwapCase(b)});
-    if (a == b) members.push_back(std::string(1, SwapCase(a)));
+  for (const ClassRange& member : WithOtherCase(range)) {
+    members.push_back(member.first == member.last ? member.first
+                                                  : member.first + "-" + member.last);
   }
 }
 
@@ -76,13 +48,21 @@ std::string GlobClass(const LikeElement& element) {
   return "[" + std::string(element.negated ? "^" : "") + (dash ? "-" : "") + plain + caret + "]";
 }
 
+// A character outside a GLOB class: a letter in both cases, a wildcard in a class of its own.
+std::string GlobLiteral(const std::string& text) {
+  const char c = text[0];
+  if (IsAsciiLetter(c)) return {'[', c, SwapCase(c), ']'};
+  if (c == '*' || c == '?' || c == '[') return {'[', c, ']'};
+  return text;
+}
+
 class Sqlite final : public Dialect {
  public:
-  std::string TextLiteral(std::string_view value) const override { return Quoted(value, '\''); }
+  std::string TextLiteral(std::string_view value) const override { return QuoteSql(value, '\''); }
 
   std::string DateLiteral(DateTime value) const override { return TextLiteral(value.ToIso()); }
 
-  std::string Identifier(std::string_view name) const override { return Quoted(name, '"'); }
+  std::string Identifier(std::string_view name) const override { return QuoteSql(name, '"'); }
 
   // SQLite's "||" binds tighter than every arithmetic operator, so the whole concatenation is
   // parenthesized; computed text has no collation of its own, hence the path collation.
@@ -107,67 +87,23 @@ class Sqlite final : public Dialect {
   // LIKE serves the patterns it can express, since only LIKE can use an index on a NOCASE
   // column; digits and classes need GLOB, which is case-sensitive, so letters are folded.
   LikeText Like(const LikePattern& pattern) const override {
-    bool needs_glob = false;
-    for (const LikeElement& element : pattern) {
-      needs_glob = needs_glob || element.kind == LikeElement::Kind::kDigit ||
-                   element.kind == LikeElement::Kind::kClass;
-    }
-    return needs_glob ? Glob(pattern) : SqlLike(pattern);
+    return HasDigitOrClass(pattern) ? Glob(pattern) : SqlLike(pattern);
   }
 
  private:
   LikeText SqlLike(const LikePattern& pattern) const {
-    std::string text;
-    bool escaped = false;
-    for (const LikeElement& element : pattern) {
-      if (element.kind == LikeElement::Kind::kAnyRun) {
-        text += '%';
-      } else if (element.kind == LikeElement::Kind::kAnyChar) {
-        text += '_';
-      } else {
-        if (element.text == "%" || element.text == "_" || element.text[0] == kEscape) {
-          text += kEscape;
-          escaped = true;
-        }
-        text += element.text;
-      }
-    }
+    const std::string text = SqlLikePattern(pattern, kEscape);
     // The escape clause only where needed, so that plain patterns read as written.
     std::string operand = TextLiteral(text);
-    if (escaped) operand += " escape '" + std::string(1, kEscape) + "'";
+    if (text.find(kEscape) != std::string::npos) {
+      operand += " escape '" + std::string(1, kEscape) + "'";
+    }
     return {"like", operand};
   }
 
   LikeText Glob(const LikePattern& pattern) const {
-    std::string text;
-    for (const LikeElement& element : pattern) {
-      switch (element.kind) {
-        case LikeElement::Kind::kAnyRun:
-          text += '*';
-          break;
-        case LikeElement::Kind::kAnyChar:
-          text += '?';
-          break;
-        case LikeElement::Kind::kDigit:
-          text += "[0-9]";
-          break;
-        case LikeElement::Kind::kClass:
-          text += GlobClass(element);
-          break;
-        case LikeElement::Kind::kLiteral: {
-          const char c = element.text[0];
-          if (IsAsciiLetter(c)) {
-            text += std::string{'[', c, SwapCase(c), ']'};
-          } else if (c == '*' || c == '?' || c == '[') {
-            text += std::string{'[', c, ']'};
-          } else {
-            text += element.text;
-          }
-          break;
-        }
-      }
-    }
-    return {"glob", TextLiteral(text)};
+    return {"glob",
+            TextLiteral(SpellPattern(pattern, {"*", "?", "[0-9]", GlobLiteral, GlobClass}))};
   }
 };
 

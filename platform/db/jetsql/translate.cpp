@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <utility>
 
 #include "platform/db/db_error.h"
 #include "platform/db/jetsql/tokenizer.h"
@@ -19,6 +20,7 @@ namespace {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char SwapCase(char c) { return static_cast<char>(c ^ 0x20); }
 
 // ---- Date literals -------------------------------------------------------------------------
 
@@ -157,6 +159,68 @@ std::vector<ClassRange> ClassMembers(std::string_view body, std::string_view pat
 
 }  // namespace
 
+std::string QuoteSql(std::string_view value, char quote) {
+  std::string out(1, quote);
+  for (char c : value) {
+    out += c;
+    if (c == quote) out += quote;
+  }
+  out += quote;
+  return out;
+}
+
+std::vector<ClassRange> WithOtherCase(const ClassRange& range) {
+  std::vector<ClassRange> members = {range};
+  auto ascii = [](const std::string& s) {
+    return s.size() == 1 && static_cast<unsigned char>(s[0]) < 0x80;
+  };
+  if (!ascii(range.first)) return members;
+  const char lo = range.first[0];
+  const char hi = ascii(range.last) ? range.last[0] : '\x7f';
+  for (const auto& [from, to] : {std::pair{'a', 'z'}, std::pair{'A', 'Z'}}) {
+    const char a = std::max(lo, from), b = std::min(hi, to);
+    if (a <= b) members.push_back({std::string(1, SwapCase(a)), std::string(1, SwapCase(b))});
+  }
+  return members;
+}
+
+bool HasDigitOrClass(const LikePattern& pattern) {
+  return std::any_of(pattern.begin(), pattern.end(), [](const LikeElement& element) {
+    return element.kind == LikeElement::Kind::kDigit || element.kind == LikeElement::Kind::kClass;
+  });
+}
+
+std::string SpellPattern(const LikePattern& pattern, const PatternSpelling& spelling) {
+  std::string text;
+  for (const LikeElement& element : pattern) {
+    switch (element.kind) {
+      case LikeElement::Kind::kAnyRun:
+        text += spelling.any_run;
+        break;
+      case LikeElement::Kind::kAnyChar:
+        text += spelling.any_char;
+        break;
+      case LikeElement::Kind::kDigit:
+        text += spelling.digit;
+        break;
+      case LikeElement::Kind::kClass:
+        text += spelling.character_class(element);
+        break;
+      case LikeElement::Kind::kLiteral:
+        text += spelling.literal(element.text);
+        break;
+    }
+  }
+  return text;
+}
+
+std::string SqlLikePattern(const LikePattern& pattern, char escape) {
+  auto literal = [escape](const std::string& c) {
+    return c == "%" || c == "_" || c[0] == escape ? escape + c : c;
+  };
+  return SpellPattern(pattern, {"%", "_", {}, literal, {}});
+}
+
 LikePattern ParseLikePattern(std::string_view pattern) {
   LikePattern elements;
   std::size_t i = 0;
@@ -261,6 +325,31 @@ constexpr int kMaxNesting = 200;
        sql.substr(0, 80));
 }
 
+// The tokens that begin an item of an order by list: the first after "order by" and the first
+// after each "," that follows it in the same parentheses.
+std::vector<bool> OrderItemStarts(const std::vector<Token>& tokens) {
+  std::vector<bool> starts(tokens.size());
+  std::vector<bool> in_order_by = {false};  // per level of parentheses
+  bool after_order = false, item_next = false;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const Token& token = tokens[i];
+    if (IsSpace(token)) continue;
+    if (item_next) starts[i] = true;
+    item_next = false;
+    if (IsOperator(token, "(")) {
+      in_order_by.push_back(false);
+    } else if (IsOperator(token, ")")) {
+      if (in_order_by.size() > 1) in_order_by.pop_back();
+    } else if (after_order && IsWord(token, "by")) {
+      in_order_by.back() = item_next = true;
+    } else if (IsOperator(token, ",")) {
+      item_next = in_order_by.back();
+    }
+    after_order = IsWord(token, "order");
+  }
+  return starts;
+}
+
 // Rejects parentheses nested beyond kMaxNesting before the walk begins.
 void RequireShallowParentheses(std::string_view sql, const std::vector<Token>& tokens) {
   int depth = 0;
@@ -274,7 +363,11 @@ class Translator {
  public:
   Translator(std::string_view sql, const std::vector<Token>& tokens, const Dialect& target,
              const TranslateOptions& options)
-      : sql_(sql), tokens_(tokens), target_(target), options_(options) {}
+      : sql_(sql),
+        tokens_(tokens),
+        target_(target),
+        options_(options),
+        order_item_starts_(OrderItemStarts(tokens)) {}
 
   // The translation of tokens [begin, end).
   std::string Render(std::size_t begin, std::size_t end) const {
@@ -289,6 +382,10 @@ class Translator {
         const std::size_t next = SkipSpace(operand_end, end);
         if (next < end && IsOperator(tokens_[next], "&")) {
           i = RenderConcatenation(i, end, out);
+          continue;
+        }
+        if (next < end && IsWord(tokens_[next], "like") && IsColumnName(i, operand_end)) {
+          i = RenderColumnLike(i, operand_end, next, end, out);
           continue;
         }
       }
@@ -367,16 +464,53 @@ class Translator {
       std::string operand = Render(start, more ? next : operand_end);
       operands.push_back(has_operator ? Parenthesize(operand) : operand);
       if (!more) {
-        out += target_.Concatenation(operands);
+        out += IsOrderItem(begin, next, end) ? target_.ConcatenationOrderKey(operands)
+                                             : target_.Concatenation(operands);
         return operand_end;
       }
       start = next + 1;
     }
   }
 
-  // "like" followed by one text literal. The pattern is resolved here, so a pattern computed
-  // at run time could not be translated and is refused.
-  std::size_t RenderLike(std::size_t i, std::size_t end, std::string& out) const {
+  // Whether tokens [begin, next) are a whole item of an order by list, `next` being the first
+  // token after them that is not a blank.
+  bool IsOrderItem(std::size_t begin, std::size_t next, std::size_t end) const {
+    return order_item_starts_[begin] &&
+           (next >= end || IsOperator(tokens_[next], ",") || IsOperator(tokens_[next], ")") ||
+            IsWord(tokens_[next], "asc") || IsWord(tokens_[next], "desc"));
+  }
+
+  // Whether tokens [begin, end) are a possibly qualified column name, with no call, and a whole
+  // operand rather than the last of an arithmetic chain.
+  bool IsColumnName(std::size_t begin, std::size_t end) const {
+    std::size_t before = begin;
+    while (before > 0 && IsSpace(tokens_[before - 1])) --before;
+    if (before > 0 && (IsArithmetic(tokens_[before - 1]) || IsOperator(tokens_[before - 1], "."))) {
+      return false;
+    }
+    return std::all_of(tokens_.begin() + begin, tokens_.begin() + end, [](const Token& token) {
+      return token.kind == TokenKind::kIdentifier || token.kind == TokenKind::kBracketedName ||
+             IsSpace(token) || IsOperator(token, ".");
+    });
+  }
+
+  // "column like pattern", with whatever the target puts before it to use an index.
+  std::size_t RenderColumnLike(std::size_t column_begin, std::size_t column_end, std::size_t like,
+                               std::size_t end, std::string& out) const {
+    const std::string column = Render(column_begin, column_end);
+    std::string comparison = column + Render(column_end, like);
+    LikePattern pattern;
+    const std::size_t after = RenderLike(like, end, comparison, &pattern);
+    const std::string condition = target_.LikeIndexCondition(column, pattern);
+    out += condition.empty() ? comparison : "(" + condition + " and " + comparison + ")";
+    return after;
+  }
+
+  // "like" followed by one text literal, whose elements go to `pattern` when given. The
+  // pattern is resolved here, so a pattern computed at run time could not be translated and is
+  // refused.
+  std::size_t RenderLike(std::size_t i, std::size_t end, std::string& out,
+                         LikePattern* pattern = nullptr) const {
     const std::size_t literal = SkipSpace(i + 1, end);
     const std::size_t after = SkipSpace(literal + 1, end);
     if (literal >= end || !IsQuoted(tokens_[literal]) ||
@@ -384,7 +518,9 @@ class Translator {
                          IsOperator(tokens_[after], ".")))) {
       Fail("(like needs one text literal as its pattern)", Source(i, end));
     }
-    const LikeText like = target_.Like(ParseLikePattern(TokenValue(tokens_[literal])));
+    LikePattern elements = ParseLikePattern(TokenValue(tokens_[literal]));
+    const LikeText like = target_.Like(elements);
+    if (pattern) *pattern = std::move(elements);
     out += IsWord(tokens_[i], like.op) ? std::string(tokens_[i].text)
                                        : InCaseOf(like.op, tokens_[i].text);
     for (std::size_t j = i + 1; j < literal; ++j) out += tokens_[j].text;
@@ -546,6 +682,7 @@ class Translator {
   const std::vector<Token>& tokens_;
   const Dialect& target_;
   const TranslateOptions& options_;
+  const std::vector<bool> order_item_starts_;
   mutable int depth_ = 0;
   // Where the chain of operands from a start ends, for each (end bound, start) ArithmeticEnd has
   // walked: Render asks again from every operand of a chain, and walking the rest of a long sum

@@ -3,6 +3,7 @@
 // through a Dialect.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,7 +63,51 @@ class Dialect {
   virtual std::string DayOfMonth(std::string_view date) const = 0;
   // The operator and operand that match `pattern` against the whole left operand.
   virtual LikeText Like(const LikePattern& pattern) const = 0;
+
+  // Conditions on `column` (a column name) that every value matching `pattern` meets, written
+  // so that the target can answer them from an index on the column; the translator joins them
+  // with "and" before `column like pattern`, all in parentheses. Asked only where the like is
+  // not negated. Empty (the default) for a target whose like uses the index by itself.
+  virtual std::string LikeIndexCondition(std::string_view column,
+                                         const LikePattern& pattern) const {
+    (void)column, (void)pattern;
+    return {};
+  }
+  // The key of an order by item that is a concatenation: it sorts as the concatenation
+  // compares. By default the concatenation itself, for a target whose concatenation carries
+  // that order wherever it stands.
+  virtual std::string ConcatenationOrderKey(const std::vector<std::string>& operands) const {
+    return Concatenation(operands);
+  }
 };
+
+// `value` between two `quote` characters, each `quote` inside it doubled: how SQL quotes text
+// literals and names.
+std::string QuoteSql(std::string_view value, char quote);
+
+// A class member and, for each run of ASCII letters it covers, the same run in the other case:
+// what a case-sensitive class needs to match `range` without regard to ASCII case. A range
+// whose last character lies beyond ASCII covers the letters after its first.
+std::vector<ClassRange> WithOtherCase(const ClassRange& range);
+
+// How a target's pattern language writes each kind of like element.
+struct PatternSpelling {
+  std::string any_run;
+  std::string any_char;
+  std::string digit;
+  std::function<std::string(const std::string&)> literal;  // given one character
+  std::function<std::string(const LikeElement&)> character_class;
+};
+
+// Whether `pattern` holds a digit or a class, which SQL LIKE cannot express.
+bool HasDigitOrClass(const LikePattern& pattern);
+
+// `pattern` written element by element as `spelling` writes them.
+std::string SpellPattern(const LikePattern& pattern, const PatternSpelling& spelling);
+
+// A pattern of literals, "*" and "?" in SQL LIKE's wildcards: "%", "_" and `escape` itself
+// written after `escape`.
+std::string SqlLikePattern(const LikePattern& pattern, char escape);
 
 struct TranslateOptions {
   // A two-digit year in a date literal is read as the year within
