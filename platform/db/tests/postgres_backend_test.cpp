@@ -166,6 +166,18 @@ TEST_F(PostgresBackendTest, FailedStatementLeavesTheTransactionGoingOn) {
             (Rows{{Value(10)}, {Value(14)}}));
 }
 
+TEST_F(PostgresBackendTest, CommitOfAFailedTransactionIsAnError) {
+  auto connection = Open();
+  connection->Begin();
+  Query(*connection, kInsert, {"C:\\", "Users", 10, "2024-01-31 00:00:00"});
+  // Transaction control runs as it is: its failure fails the transaction.
+  EXPECT_NE(ErrorNumberOf([&] { connection->Exec(connection->ReleaseSql("nowhere")); }), 0);
+  EXPECT_TRUE(connection->InTransaction());
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Commit(); }), kGeneral);
+  EXPECT_FALSE(connection->InTransaction());
+  EXPECT_EQ(Query(*connection, "select count(*) from dirs"), (Rows{{0}}));
+}
+
 TEST_F(PostgresBackendTest, ValuesRoundTrip) {
   auto connection = Open();
   const std::int64_t big = std::numeric_limits<std::int64_t>::max();
