@@ -77,12 +77,15 @@ class PostgresBackendTest : public ::testing::Test {
   std::optional<ScratchPostgres> scratch_;
 };
 
-TEST(PostgresBackend, HandlesOnlyPostgresUris) {
+TEST(PostgresBackend, HandlesOnlyPostgresUrisAndTellsAnUnreachableServer) {
   auto backend = MakePostgresBackend();
   EXPECT_TRUE(backend->Handles("PostgreSQL://host/db"));
   EXPECT_TRUE(backend->Handles("postgres:///db?host=/run"));
   EXPECT_FALSE(backend->Handles("/srv/brontal.db"));
   EXPECT_FALSE(backend->Handles("postgresql:/db"));
+  // No server there: refused as unreachable, not taken for a missing database.
+  EXPECT_EQ(ErrorNumberOf([&] { backend->Open("postgresql:///db?host=/nonexistent", false); }),
+            kCannotOpen);
 }
 
 TEST_F(PostgresBackendTest, RefusesWhatIsNoBrontalDatabase) {
