@@ -81,6 +81,19 @@ class Compaction {
     return false;
   }
 
+  // A database on a server is compacted where it lies: there is no copy to put in its place.
+  RepairOutcome CompactInPlace() {
+    try {
+      database_->CompactInPlace();
+    } catch (const std::exception&) {
+      return Fail(RepairOutcome::kCompactionFailed, Gravity::kWarning,
+                  "Warning only: " + Quoted(std::current_exception()) + " compacting database");
+    }
+    database_.reset();
+    reporter_.Progress("Compacted in place on its server: no copy, backup or renaming");
+    return RepairOutcome::kCompacted;
+  }
+
   const std::string& path_;
   db::Workspace& workspace_;
   FileOperations& files_;
@@ -106,8 +119,10 @@ RepairOutcome Compaction::Run() {
                 "Error: " + Quoted(std::current_exception()) + " repairing database");
   }
 
+  if (!in_use && !database_->RepairNote().empty()) reporter_.Progress(database_->RepairNote());
   const CompactionNames names = CompactionNamesOf(path_);
   reporter_.Progress("Compacting database...");
+  if (!in_use && database_->CompactsInPlace()) return CompactInPlace();
   try {
     if (in_use) std::rethrow_exception(in_use);
     if (names.copy == path_ || names.backup == path_) {

@@ -208,6 +208,8 @@ bool MonitorConfig::TestOpen(const std::string& path) {
 }
 
 bool MonitorConfig::FileExists(const std::string& path) {
+  // A database on a server is there to be opened; the test open says when it is not.
+  if (db::IsServerLocation(path)) return true;
   try {
     return !(services_.file_system.Stat(path).attributes & kAttrDirectory);
   } catch (const FsError&) {

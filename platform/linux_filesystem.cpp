@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/db/database.h"
+
 namespace brontal {
 namespace {
 
@@ -382,6 +384,8 @@ std::string UncRootFromEnvironment() {
 }
 
 std::string NativePathOf(std::string_view logical_path, std::string_view unc_root) {
+  // A database on a server is named by a URI, which no Windows path can be.
+  if (db::IsServerLocation(logical_path)) return std::string(logical_path);
   std::string native;
   native.reserve(logical_path.size() + unc_root.size() + 1);
   std::size_t pos = 0;

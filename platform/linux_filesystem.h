@@ -20,7 +20,8 @@ std::string UncRootFromEnvironment();
 // runs of them collapse to one "/" ("/" + "\" + "etc" gives "/etc"); what LogicalNameOf made of
 // a native "\" or U+FF3C turns back into it (a U+FF3C on its own stands for a "\");
 // \\node\share\rest becomes unc_root/node/share/rest. A trailing separator is dropped unless
-// the result is "/" itself. Case and all other bytes are kept.
+// the result is "/" itself. Case and all other bytes are kept. A database server's URI
+// (postgresql://...) is no path and comes back as it is.
 std::string NativePathOf(std::string_view logical_path, std::string_view unc_root);
 
 // A native file name as listings show it: each "\" becomes U+FF3C, so that "\" always

@@ -1,19 +1,21 @@
-// brontal-initdb PATH [LEVEL]: creates an empty size database with the default depth LEVEL.
+// brontal-initdb PATH|URI [LEVEL]: creates an empty size database with the default depth LEVEL:
+// a new file at PATH, or the tables in the existing, empty PostgreSQL database of URI.
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "store/help_version.h"
 #include "store/schema.h"
 
 namespace {
 
 std::string Usage() {
-  return "usage: brontal-initdb PATH [LEVEL]\n"
-         "Creates an empty Brontal database at PATH; LEVEL is the default number of\n"
-         "directory levels recorded per node (default " +
+  return "usage: brontal-initdb PATH|URI [LEVEL]\n"
+         "Creates an empty Brontal database at PATH, or its tables in the existing, empty\n"
+         "PostgreSQL database of URI (postgresql://host/dbname); LEVEL is the default\n"
+         "number of directory levels recorded per node (default " +
          std::to_string(brontal::kInitialDefaultLevel) + ").\n";
 }
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    auto engine = brontal::db::MakeSqliteEngine();
+    auto engine = brontal::db::MakeProgramEngine();
     brontal::CreateBrontalDatabase(*engine, argv[1], level);
   } catch (const brontal::db::DbError& error) {
     std::fprintf(stderr, "brontal-initdb: error %d: %s\n", error.Number(), error.what());

@@ -1,17 +1,18 @@
-// brontal-sql PATH STATEMENT: runs one statement of the system's SQL dialect against a size
-// database opened shared, and prints the rows tab-separated under a header line.
+// brontal-sql PATH|URI STATEMENT: runs one statement of the system's SQL dialect against a size
+// database (a file, or a PostgreSQL database) opened shared, and prints the rows tab-separated under a header line.
 #include <cstdio>
 #include <string>
 #include <string_view>
 
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "store/help_version.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: brontal-sql PATH STATEMENT\n"
-    "Runs one statement against the Brontal database at PATH and prints its rows.\n";
+    "usage: brontal-sql PATH|URI STATEMENT\n"
+    "Runs one statement against the Brontal database at PATH (or the PostgreSQL\n"
+    "database of URI, postgresql://host/dbname) and prints its rows.\n";
 
 // Control characters would break the rows apart; they are shown as \xHH.
 std::string Printable(const std::string& text) {
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto engine = MakeSqliteEngine();
+    auto engine = MakeProgramEngine();
     auto database = engine->DefaultWorkspace().OpenDatabase(argv[1]);
     std::unique_ptr<Recordset> rows;
     try {

@@ -17,7 +17,7 @@
 #include "platform/qt_open_file_dialog.h"
 #include "platform/qt_question_box.h"
 #include "platform/qt_settings.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "store/size_store.h"
 
 namespace {
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
 
   brontal::QtSettings settings;
   brontal::SystemClock clock;
-  auto engine = brontal::db::MakeSqliteEngine();
+  auto engine = brontal::db::MakeProgramEngine();
   brontal::QtQuestionBox questions;
   brontal::QtOpenFileDialog open_file;
   brontal::LinuxFileSystem file_system;

@@ -20,7 +20,7 @@
 #include "platform/qt_question_box.h"
 #include "platform/qt_settings.h"
 #include "platform/qt_shell.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "viewer/client.h"
 #include "viewer/frmMain/frm_main.h"
 #include "viewer/frmPrinting/frm_printing.h"
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   brontal::QtSettings settings;
   auto locale = brontal::MakeUserLocale();
   brontal::SystemClock clock;
-  auto engine = brontal::db::MakeSqliteEngine();
+  auto engine = brontal::db::MakeProgramEngine();
   brontal::QtMessageBox message_box;
   brontal::QtBusyPointer pointer;
   brontal::LinuxFileOperations file_operations;

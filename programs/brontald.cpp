@@ -11,7 +11,7 @@
 #include "platform/linux_filesystem.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "store/help_version.h"
 #include "store/size_store.h"
 
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
   if (command_line.empty()) return brontal::ShowUsage(argc, argv);
 
-  auto engine = brontal::db::MakeSqliteEngine();
+  auto engine = brontal::db::MakeProgramEngine();
   brontal::LinuxFileOperations files;
   brontal::SystemClock clock;
   auto locale = brontal::MakeUserLocale();

@@ -12,7 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "store/help_version.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   std::string command_line = brontal::CommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (brontal::IsHelpRequest(command_line)) return brontal::ShowHtmlReportUsage(argc, argv);
 
-  auto engine = brontal::db::MakeSqliteEngine();
+  auto engine = brontal::db::MakeProgramEngine();
   brontal::SystemClock clock;
   auto locale = brontal::MakeUserLocale();
   brontal::StderrMessageBox message_box;

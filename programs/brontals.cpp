@@ -10,7 +10,7 @@
 #include "platform/program_folder.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_settings.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 #include "scanner/scan_run.h"
 #include "store/help_version.h"
 #include "store/size_store.h"
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) command_line += std::string(i > 1 ? " " : "") + argv[i];
 
   auto fs = brontal::MakeLinuxFileSystem();
-  auto engine = brontal::db::MakeSqliteEngine();
+  auto engine = brontal::db::MakeProgramEngine();
   brontal::QtSettings settings;
   brontal::SystemClock clock;
   auto locale = brontal::MakeUserLocale();

@@ -167,6 +167,8 @@ Client::~Client() {
 }
 
 bool Client::FileExists(const std::string& path) const {
+  // A database on a server is there to be opened; the open says when it is not.
+  if (db::IsServerLocation(path)) return true;
   return !path.empty() && services_.file_exists && services_.file_exists(NativePath(path));
 }
 

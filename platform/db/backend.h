@@ -93,6 +93,12 @@ class BackendConnection {
   virtual void Repair() = 0;
   virtual void CompactInto(const std::string& destination) = 0;
   virtual void UpdateStatistics() = 0;
+  // In-place compaction and the repair's note, as Database describes them.
+  virtual bool CompactsInPlace() const { return false; }
+  virtual void CompactInPlace() {
+    throw DbError(kNotSupported, "This database is compacted into a copy.");
+  }
+  virtual std::string LastRepairNote() const { return ""; }
 };
 
 class Backend {

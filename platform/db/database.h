@@ -127,6 +127,17 @@ class Database {
   // place. Needs the exclusive open (kNotSupported on a shared one). Throws kDatabaseExists when
   // anything exists at destination; after any other failure nothing is left there.
   virtual void CompactInto(const std::string& destination) = 0;
+  // Whether the database is compacted where it lies (a database on a server), rather than
+  // copied by CompactInto to a new file that then takes the old one's place.
+  virtual bool CompactsInPlace() const { return false; }
+  // Gives the space of deleted rows back and measures the tables again, in place. Needs the
+  // exclusive open; kNotSupported where CompactsInPlace is false.
+  virtual void CompactInPlace() {
+    throw DbError(kNotSupported, "This database is compacted into a copy.");
+  }
+  // What the last Repair could not check, for the log ("not checked: ..."); empty when it
+  // checked everything.
+  virtual std::string RepairNote() const { return ""; }
   // Brings the statistics the query planner chooses its indexes by up to date with the rows the
   // file holds now. They are measured on a sample of each index, which costs little even on a
   // large file. An engine that keeps its statistics current by itself does nothing.
@@ -135,13 +146,17 @@ class Database {
   virtual void Close() = 0;
 };
 
+// Whether `location` (a dbloc.txt line) names a database on a server, by a postgresql:// or
+// postgres:// URI, rather than a file.
+bool IsServerLocation(std::string_view location);
+
 class Workspace {
  public:
   virtual ~Workspace() = default;
-  // Opens an existing database file; never creates one. Shared opens (exclusive false) may be
-  // held by many programs at once; an exclusive open fails with kInUse while any other open is
-  // held, and every other open fails while it is held. A missing file is kFileNotFound, a file
-  // that is no database kDamaged.
+  // Opens an existing database file, or a database on a server; never creates one. Shared opens
+  // (exclusive false) may be held by many programs at once; an exclusive open fails with kInUse
+  // while any other open is held, and every other open fails while it is held. A missing file is
+  // kFileNotFound, a file that is no database kDamaged.
   virtual std::unique_ptr<Database> OpenDatabase(const std::string& path,
                                                  bool exclusive = false) = 0;
   // Transactions over the databases this workspace opened; they nest. BeginTrans takes the

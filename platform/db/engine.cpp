@@ -517,6 +517,9 @@ class EngineDatabase : public Database {
     Exclusive("compacted").CompactInto(destination);
   }
   void UpdateStatistics() override { Live().connection().UpdateStatistics(); }
+  bool CompactsInPlace() const override { return Live().connection().CompactsInPlace(); }
+  void CompactInPlace() override { Exclusive("compacted").CompactInPlace(); }
+  std::string RepairNote() const override { return Live().connection().LastRepairNote(); }
 
   void Close() override {
     if (link_) link_->Close();
@@ -689,6 +692,13 @@ class MultiEngine : public Engine {
 };
 
 }  // namespace
+
+bool IsServerLocation(std::string_view location) {
+  for (std::string_view scheme : {"postgresql://", "postgres://"}) {
+    if (EqualsNoCase(location.substr(0, scheme.size()), scheme)) return true;
+  }
+  return false;
+}
 
 std::unique_ptr<Engine> MakeEngine(std::vector<std::unique_ptr<Backend>> backends,
                                    const EngineOptions& options) {
