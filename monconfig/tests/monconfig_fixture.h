@@ -8,10 +8,10 @@
 
 #include "monconfig/monitor_config.h"
 #include "platform/clock.h"
-#include "platform/testing/fake_file_operations.h"
+#include "platform/db/program_engine.h"
 #include "platform/linux_filesystem.h"
 #include "platform/settings.h"
-#include "platform/db/sqlite_engine.h"
+#include "platform/testing/fake_file_operations.h"
 #include "platform/testing/query_rows.h"
 #include "platform/testing/temp_folder.h"
 
@@ -50,7 +50,7 @@ struct MonitorConfigRig {
   }
 
   TempFolder folder;
-  std::unique_ptr<db::Engine> engine = db::MakeSqliteEngine();
+  std::unique_ptr<db::Engine> engine = db::MakeProgramEngine();  // files and servers
   MemorySettings settings;
   FixedClock clock{DateTime::FromCivil(2026, 12, 8, 10, 0)};
   RecordingMessageBox messages;

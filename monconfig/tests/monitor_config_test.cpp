@@ -13,6 +13,7 @@
 
 #include "monconfig/dbloc_file.h"
 #include "monconfig/tests/monconfig_fixture.h"
+#include "platform/testing/postgres.h"
 #include "report/levels_example.h"
 #include "store/schema.h"
 
@@ -208,6 +209,21 @@ TEST_F(MonitorConfigTest, APathOnAShareIsKeptAsTypedAndOpensWhereTheShareIsMount
   EXPECT_EQ(DbLoc(), "\\\\files\\brontal\\shared.mdb\r\n");
   EXPECT_EQ(config->Status(), "Connection OK");
   EXPECT_EQ(Node1Levels(mounted), std::vector<std::string>{"-1"});
+}
+
+TEST_F(MonitorConfigTest, ADatabaseOnAServerIsSavedAsTypedAndTheNodeRegisteredThere) {
+  if (!testing::ScratchPostgres::ServerUri())
+    GTEST_SKIP() << testing::ScratchPostgres::SkipMessage();
+  testing::ScratchPostgres server;
+  CreateBrontalDatabase(*engine, server.uri(), 6);
+  auto config = Loaded(server.uri());
+  EXPECT_EQ(DbLoc(), server.uri() + "\r\n");
+  EXPECT_EQ(config->Status(), "Connection OK");
+  EXPECT_EQ(config->DefaultLevelsLabel(), "(Default 6)");
+  config->levels_text = "4";
+  config->Ok();
+  EXPECT_EQ(Node1Levels(server.uri()), std::vector<std::string>{"4"});
+  EXPECT_FALSE(config->Failed());
 }
 
 TEST_F(MonitorConfigTest, LevelThatIsNoSixteenBitNumberEndsTheDialogUnsaved) {

@@ -21,6 +21,8 @@ Connection Connect(const std::string& uri) {
   if (PQstatus(connection.get()) != CONNECTION_OK) {
     throw std::runtime_error("cannot connect to " + uri + ": " + PQerrorMessage(connection.get()));
   }
+  // "does not exist, skipping" and the like are no news in a test's output.
+  PQsetNoticeProcessor(connection.get(), [](void*, const char*) {}, nullptr);
   return connection;
 }
 
