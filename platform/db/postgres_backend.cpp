@@ -161,7 +161,7 @@ class PgStatement : public BackendStatement {
   std::int64_t changes_ = 0;
 };
 
-class PgConnection : public PostgresConnection {
+class PgConnection : public BackendConnection {
  public:
   PgConnection(std::shared_ptr<Session> session, bool exclusive)
       : session_(std::move(session)), exclusive_(exclusive) {}
@@ -332,15 +332,7 @@ class PgBackend : public Backend {
  public:
   explicit PgBackend(const PostgresOptions& options) : options_(options) {}
 
-  bool Handles(const std::string& location) const override {
-    auto starts = [&](std::string_view scheme) {
-      return location.size() >= scheme.size() &&
-             std::equal(scheme.begin(), scheme.end(), location.begin(), [](char a, char b) {
-               return a == std::tolower(static_cast<unsigned char>(b));
-             });
-    };
-    return starts("postgresql://") || starts("postgres://");
-  }
+  bool Handles(const std::string& location) const override { return IsServerLocation(location); }
 
   std::unique_ptr<BackendConnection> Open(const std::string& location, bool exclusive) override {
     auto connection = Connect(location, exclusive);

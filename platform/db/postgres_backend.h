@@ -14,25 +14,11 @@ struct PostgresOptions {
   int lock_timeout_ms = 10000;
 };
 
-// What a PostgreSQL connection does beyond BackendConnection, for the maintenance program,
-// which reaches it by a dynamic_cast of the connection Open returns.
-class PostgresConnection : public BackendConnection {
- public:
-  // What the last Repair left unchecked, for the log: empty when it checked every index, else
-  // a line such as "not checked: amcheck is not installed".
-  virtual std::string LastRepairNote() const = 0;
-  // True: there is no copy to put in the database's place.
-  virtual bool CompactsInPlace() const = 0;
-  // Gives the space of deleted rows back and measures the tables again (VACUUM (ANALYZE) of
-  // every table), while others go on reading and writing. Not inside a transaction
-  // (kGeneral).
-  virtual void CompactInPlace() = 0;
-};
-
 // The backend. Its connections speak jetsql::PostgresDialect(), take parameters as $1, $2 ...
 // and name rows by ctid, which an update changes. Opening a database that does not exist is
 // kFileNotFound; one not made UTF-8 with locale C kCannotOpen; one without tables kDamaged;
-// an open mode refused kInUse.
+// an open mode refused kInUse. Its connections compact in place (CompactInPlace, not inside a
+// transaction) and say in LastRepairNote when Repair could not check the indexes.
 std::unique_ptr<Backend> MakePostgresBackend(const PostgresOptions& options = {});
 
 }  // namespace brontal::db

@@ -244,14 +244,13 @@ TEST_F(PostgresBackendTest, RowLockHeldElsewhereTimesOut) {
 TEST_F(PostgresBackendTest, MaintenanceOfASoundDatabase) {
   auto connection = Open(/*exclusive=*/true);
   Query(*connection, kInsert, {"C:\\", "Users", 1, "2024-01-31 00:00:00"});
-  auto& postgres = dynamic_cast<PostgresConnection&>(*connection);
-  postgres.Repair();
-  EXPECT_EQ(postgres.LastRepairNote(), "");
-  postgres.CompactInPlace();
-  postgres.UpdateStatistics();
-  EXPECT_EQ(ErrorNumberOf([&] { postgres.CompactInto("postgresql:///copy"); }), kNotSupported);
-  postgres.Begin();
-  EXPECT_EQ(ErrorNumberOf([&] { postgres.CompactInPlace(); }), kGeneral);
+  connection->Repair();
+  EXPECT_EQ(connection->LastRepairNote(), "");
+  connection->CompactInPlace();
+  connection->UpdateStatistics();
+  EXPECT_EQ(ErrorNumberOf([&] { connection->CompactInto("postgresql:///copy"); }), kNotSupported);
+  connection->Begin();
+  EXPECT_EQ(ErrorNumberOf([&] { connection->CompactInPlace(); }), kGeneral);
   EXPECT_EQ(Query(*connection, "select count(*) from dirs"), (Rows{{1}}));
 }
 
