@@ -303,6 +303,13 @@ class TableRecordset : public RecordsetBase {
     // A failed update keeps the row, so that the caller may try the same update again.
     std::vector<Value> moved_to;
     ReadAll(*statement, 0, moved_to, nullptr);
+    if (mode_ == Mode::kEditing && statement->Changes() == 0) {
+      // Another program deleted the row since Edit, or changed it where a change moves a row
+      // (PostgreSQL): writing nothing without a word would lose the edit. As for a conflict
+      // between two writers, the caller reads the row again and retries.
+      loaded_ = false;
+      throw DbError(kLocked, "The row being edited was changed or deleted by another program.");
+    }
     if (mode_ == Mode::kEditing) {
       KeepEditedRow(moved_to.empty() ? edit_rowid_ : moved_to.front());
     } else {
