@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/db/sqlite_engine.h"
+#include "platform/db/program_engine.h"
 
 namespace brontal::testing {
 
-// The SQLite lock the other program holds besides its open.
+// The SQLite lock the other program holds besides its open (a file's only).
 enum class Holding {
   kNothing,
   kReadLock,    // a read under way: no commit can write the file until it ends
@@ -36,7 +36,7 @@ class OtherProgram {
       ::close(stop[1]);  // or the child would wait for itself
       int status = 0;
       try {
-        auto engine = db::MakeSqliteEngine();
+        auto engine = db::MakeProgramEngine();  // a file, or a database on a server
         auto database = engine->DefaultWorkspace().OpenDatabase(path, exclusive);
         // The engine copies every read out at once and takes no lock beyond what a write
         // needs, so the locks of a program caught in the middle of its work are taken here.
