@@ -2,10 +2,8 @@
 // against a small database of two servers and four periods.
 #include <gtest/gtest.h>
 
-#include <map>
-
-#include "platform/db/sqlite_engine.h"
-#include "platform/testing/temp_folder.h"
+#include "platform/testing/test_database.h"
+#include "platform/testing/two_servers.h"
 #include "store/format.h"
 #include "store/schema.h"
 #include "store/sql_text.h"
@@ -14,72 +12,33 @@ namespace brontal {
 namespace {
 
 using db::RecordsetType;
-using db::Value;
 
 using Row = std::vector<std::string>;
 
-// P1 is a Sunday, P2 a Monday, P3 the 1st of a month (a Sunday), P4 a Monday.
-const DateTime kP1 = DateTime::FromCivil(2026, 12, 6, 2);
-const DateTime kP2 = DateTime::FromCivil(2026, 11, 30, 2);
-const DateTime kP3 = DateTime::FromCivil(2026, 11, 1, 2);
-const DateTime kP4 = DateTime::FromCivil(2026, 10, 5, 2);
+using testing::two_servers::kMB;
+using testing::two_servers::kP1;
+using testing::two_servers::kP2;
+using testing::two_servers::kP3;
+using testing::two_servers::kP4;
 
-constexpr std::int64_t kMB = 1024 * 1024;
-
-class DialectStatementsTest : public ::testing::Test {
+// On both backends: the programs send the same statements to a file and to a server.
+class DialectStatementsTest : public testing::OnEachBackend {
  protected:
   void SetUp() override {
-    // A file of the older kind, whose readers must list a doubled period once.
+    OnEachBackend::SetUp();
+    if (IsSkipped()) return;
+    path_ = database().location();
+    // A database of the older kind, whose readers must list a doubled period once.
     CreateBrontalDatabase(*engine_, path_, 3, RepeatedPeriodsSchema());
     db_ = engine_->DefaultWorkspace().OpenDatabase(path_);
-    Fill();
+    testing::two_servers::Fill(*db_);
   }
-  void TearDown() override { db_->Close(); }
-
-  void Add(std::string_view table, std::initializer_list<std::pair<const char*, Value>> fields) {
-    auto& rs = tables_[std::string(table)];
-    if (!rs) rs = db_->OpenRecordset(table, RecordsetType::kTable);
-    rs->AddNew();
-    for (const auto& [name, value] : fields) rs->SetField(name, value);
-    rs->Update();
+  void TearDown() override {
+    if (db_) db_->Close();
   }
 
   void AddDir(std::string_view parent, std::string_view dir, std::int64_t size, DateTime p) {
-    Add("Dirs", {{"DirParent", parent}, {"Dir", dir}, {"Brontal", size}, {"pdate", p}});
-  }
-
-  // SERVER1 has C: with WINNT, Users (with alice), users2 and its own files in every period;
-  // SERVER2 has D: in P1 and P2 only. Sizes grow by 1 MB a period.
-  void Fill() {
-    Add("Todo", {{"Nodename", "SERVER1"}, {"DirParent", "R"}, {"Levels", -1},
-                 {"LogFile", "/opt/brontal/brontals.log"}});
-    Add("Todo", {{"Nodename", "SERVER2"}, {"DirParent", "R"}, {"Levels", 5}});
-    int grow = 4;
-    for (DateTime p : {kP1, kP2, kP3, kP4}) {
-      std::int64_t g = grow-- * kMB;
-      AddDir("R", "SERVER1", 1000 * kMB + g, p);
-      AddDir("R\\SERVER1", "C:", 1000 * kMB + g, p);
-      AddDir("R\\SERVER1\\C:", ".", 10 * kMB, p);
-      AddDir("R\\SERVER1\\C:", "WINNT", 600 * kMB, p);
-      AddDir("R\\SERVER1\\C:", "Users", 300 * kMB + g, p);
-      AddDir("R\\SERVER1\\C:", "users2", 90 * kMB, p);
-      AddDir("R\\SERVER1\\C:\\Users", "alice", 300 * kMB + g, p);
-      for (const char* parent : {"R\\SERVER1", "R\\SERVER1\\C:", "R\\SERVER1\\C:\\Users"}) {
-        Add("Parents", {{"DirParent", parent}, {"pdate", p}});
-      }
-      Add("Disks", {{"DiskParent", "R\\SERVER1"}, {"Disk", "C:"}, {"DiskFree", 5000 * kMB - g},
-                    {"DiskSize", 6000 * kMB}, {"pdate", p}});
-      Add("Periods", {{"pdate", p}});
-    }
-    for (DateTime p : {kP1, kP2}) {
-      AddDir("R", "SERVER2", 2000 * kMB, p);
-      AddDir("R\\SERVER2", "D:", 2000 * kMB, p);
-      Add("Parents", {{"DirParent", "R\\SERVER2"}, {"pdate", p}});
-      Add("Disks", {{"DiskParent", "R\\SERVER2"}, {"Disk", "D:"}, {"DiskFree", 1 * kMB},
-                    {"DiskSize", 3000 * kMB}, {"pdate", p}});
-    }
-    Add("Periods", {{"pdate", kP1}});  // a second node stored the same period
-    tables_.clear();
+    testing::two_servers::RowWriter(*db_).AddDir(parent, dir, size, p);
   }
 
   // The rows of a query, each field as text, dates in the stored form.
@@ -99,14 +58,15 @@ class DialectStatementsTest : public ::testing::Test {
   static std::string Mb(std::int64_t mb) { return std::to_string(mb * kMB); }
 
   FixedClock clock_{DateTime::FromCivil(2026, 12, 7, 9)};
-  std::unique_ptr<db::Engine> engine_ = db::MakeSqliteEngine({.clock = &clock_});
-  testing::TempFolder folder_;
-  std::string path_ = folder_ / "brontal.mdb";
+  std::unique_ptr<db::Engine> engine_ = testing::MakeTestEngine(10000, &clock_);
+  std::string path_;
   std::unique_ptr<db::Database> db_;
-  std::map<std::string, std::unique_ptr<db::Recordset>> tables_;
 };
 
-TEST_F(DialectStatementsTest, NodeLevelsFromTodo) {
+INSTANTIATE_TEST_SUITE_P(Backends, DialectStatementsTest, testing::BackendValues(),
+                         testing::BackendName);
+
+TEST_P(DialectStatementsTest, NodeLevelsFromTodo) {
   EXPECT_EQ(Rows(std::string("select levels from todo") + " where nodename = " + "\"" +
                  "<defaultnodename>" + "\""),
             (std::vector<Row>{{"3"}}));
@@ -117,17 +77,17 @@ TEST_F(DialectStatementsTest, NodeLevelsFromTodo) {
             (std::vector<Row>{{"/opt/brontal/brontals.log"}}));
 }
 
-TEST_F(DialectStatementsTest, TreeOfParentsAndPeriodList) {
+TEST_P(DialectStatementsTest, TreeOfParentsAndPeriodList) {
   EXPECT_EQ(Rows("select distinct Parents.DirParent from Parents where" +
                  (" Parents.pdate=#" + D(kP1) + "#") + " or Parents.pdate=#" + D(kP3) + "#" +
                  " order by Parents.dirparent"),
-            (std::vector<Row>{{"R\\SERVER1"}, {"R\\SERVER1\\C:"}, {"R\\SERVER1\\C:\\Users"},
-                              {"R\\SERVER2"}}));
+            (std::vector<Row>{
+                {"R\\SERVER1"}, {"R\\SERVER1\\C:"}, {"R\\SERVER1\\C:\\Users"}, {"R\\SERVER2"}}));
   EXPECT_EQ(Rows("Select distinct pdate from Periods order by pdate desc"),
             (std::vector<Row>{{Iso(kP1)}, {Iso(kP2)}, {Iso(kP3)}, {Iso(kP4)}}));
 }
 
-TEST_F(DialectStatementsTest, DirectoryListOfTwoPeriods) {
+TEST_P(DialectStatementsTest, DirectoryListOfTwoPeriods) {
   std::string key = "r\\server1\\c:";  // the viewer's lower-cased key
   EXPECT_EQ(Rows("select Dir, Brontal, pdate from Dirs" + (" where DirParent=\"" + SqlText(key)) +
                  "\"" + " and (pdate=#" + D(kP1) + "#" + " or pdate=#" + D(kP3) + "#)" +
@@ -142,13 +102,13 @@ TEST_F(DialectStatementsTest, DirectoryListOfTwoPeriods) {
                               {"WINNT", Mb(600), Iso(kP3)}}));
 }
 
-TEST_F(DialectStatementsTest, ReportEntriesAndTotals) {
+TEST_P(DialectStatementsTest, ReportEntriesAndTotals) {
   std::string periods = " and (pdate=#" + D(kP1) + "#" + " or pdate=#" + D(kP2) + "#)";
   std::string order = " order by dirparent & \"\\\" & dir, pdate;";
   // List: the children of one place.
-  auto list = Rows("select DirParent, Dir, Brontal, pdate from Dirs" +
-                   (" where DirParent = \"" + SqlText("r\\server1\\c:\\users") + "\"") + periods +
-                   order);
+  auto list =
+      Rows("select DirParent, Dir, Brontal, pdate from Dirs" +
+           (" where DirParent = \"" + SqlText("r\\server1\\c:\\users") + "\"") + periods + order);
   EXPECT_EQ(list, (std::vector<Row>{{"R\\SERVER1\\C:\\Users", "alice", Mb(303), Iso(kP2)},
                                     {"R\\SERVER1\\C:\\Users", "alice", Mb(304), Iso(kP1)}}));
   // Tree: everything below, and beside it whatever begins with the same name.
@@ -156,29 +116,31 @@ TEST_F(DialectStatementsTest, ReportEntriesAndTotals) {
                    (" where DirParent like \"" + SqlLikeText("r\\server1\\c:\\users") + "*\"") +
                    periods + order);
   ASSERT_EQ(tree.size(), 2u);
-  auto drive = Rows("select DirParent, Dir, Brontal, pdate from Dirs" +
-                    (" where DirParent like \"" + SqlLikeText("r\\server1\\c:") + "*\"") +
-                    periods + order);
+  auto drive =
+      Rows("select DirParent, Dir, Brontal, pdate from Dirs" +
+           (" where DirParent like \"" + SqlLikeText("r\\server1\\c:") + "*\"") + periods + order);
   std::vector<std::string> paths;
   for (const Row& row : drive) paths.push_back(row[0] + "\\" + row[1]);
-  EXPECT_EQ(paths, (std::vector<std::string>{
-                       "R\\SERVER1\\C:\\.", "R\\SERVER1\\C:\\.", "R\\SERVER1\\C:\\Users",
-                       "R\\SERVER1\\C:\\Users", "R\\SERVER1\\C:\\Users\\alice",
-                       "R\\SERVER1\\C:\\Users\\alice", "R\\SERVER1\\C:\\users2",
-                       "R\\SERVER1\\C:\\users2", "R\\SERVER1\\C:\\WINNT", "R\\SERVER1\\C:\\WINNT"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{
+                "R\\SERVER1\\C:\\.", "R\\SERVER1\\C:\\.", "R\\SERVER1\\C:\\Users",
+                "R\\SERVER1\\C:\\Users", "R\\SERVER1\\C:\\Users\\alice",
+                "R\\SERVER1\\C:\\Users\\alice", "R\\SERVER1\\C:\\users2", "R\\SERVER1\\C:\\users2",
+                "R\\SERVER1\\C:\\WINNT", "R\\SERVER1\\C:\\WINNT"}));
 
   EXPECT_EQ(Rows(std::string("select \"") + "R" + "\" as DirParent2, \"" + "R" +
                  "\" as Dir2, sum(Brontal) as Brontal2, pdate from Dirs" + " where DirParent = \"" +
                  "R" + "\"" + periods + " group by pdate"),
             (std::vector<Row>{{"R", "R", Mb(3003), Iso(kP2)}, {"R", "R", Mb(3004), Iso(kP1)}}));
-  EXPECT_EQ(Rows("select DirParent as DirParent2, Dir as Dir2, Brontal as Brontal2, pdate from Dirs" +
-                 (" where DirParent = \"" + SqlText("r\\server1") + "\"") + " and dir = \"" +
-                 SqlText("c:") + "\"" + periods + order),
-            (std::vector<Row>{{"R\\SERVER1", "C:", Mb(1003), Iso(kP2)},
-                              {"R\\SERVER1", "C:", Mb(1004), Iso(kP1)}}));
+  EXPECT_EQ(
+      Rows("select DirParent as DirParent2, Dir as Dir2, Brontal as Brontal2, pdate from Dirs" +
+           (" where DirParent = \"" + SqlText("r\\server1") + "\"") + " and dir = \"" +
+           SqlText("c:") + "\"" + periods + order),
+      (std::vector<Row>{{"R\\SERVER1", "C:", Mb(1003), Iso(kP2)},
+                        {"R\\SERVER1", "C:", Mb(1004), Iso(kP1)}}));
 }
 
-TEST_F(DialectStatementsTest, HtmlToolFindsItsTwoPeriods) {
+TEST_P(DialectStatementsTest, HtmlToolFindsItsTwoPeriods) {
   EXPECT_EQ(Rows("select max(pdate) as maxpdate from periods "), (std::vector<Row>{{Iso(kP1)}}));
   EXPECT_EQ(Rows("select max(pdate) as maxpdate from parents " +
                  (" where dirparent = \"" + SqlText("r\\server2")) + "\""),
@@ -195,7 +157,7 @@ TEST_F(DialectStatementsTest, HtmlToolFindsItsTwoPeriods) {
             (std::vector<Row>{{Iso(kP2)}}));
 }
 
-TEST_F(DialectStatementsTest, SizeGraphWithThinning) {
+TEST_P(DialectStatementsTest, SizeGraphWithThinning) {
   std::string range = " and pdate<=#" + D(kP1) + "#" + " and pdate>=#" + D(kP4) + "#";
   auto root = [&](const std::string& skip) {
     return Rows(std::string("select sum(Brontal) as Brontals, pdate ") + " from Dirs" +
@@ -206,13 +168,14 @@ TEST_F(DialectStatementsTest, SizeGraphWithThinning) {
   EXPECT_EQ(root(" and weekday(pdate,2)=" + std::to_string(0 + 1)),  // Mondays
             (std::vector<Row>{{Mb(1001), Iso(kP4)}, {Mb(3003), Iso(kP2)}}));
   EXPECT_EQ(root(" and day(pdate)=1"), (std::vector<Row>{{Mb(1002), Iso(kP3)}}));
-  EXPECT_EQ(Rows("select Brontal as Brontals, pdate from Dirs" + (" where DirParent=\"" +
-                 SqlText("r\\server1\\c:")) + "\"" + " and dir=\"" + SqlText("users") + "\"" +
-                 range + " and weekday(pdate,2)=" + "7" + " order by pdate asc;"),
+  EXPECT_EQ(Rows("select Brontal as Brontals, pdate from Dirs" +
+                 (" where DirParent=\"" + SqlText("r\\server1\\c:")) + "\"" + " and dir=\"" +
+                 SqlText("users") + "\"" + range + " and weekday(pdate,2)=" + "7" +
+                 " order by pdate asc;"),
             (std::vector<Row>{{Mb(302), Iso(kP3)}, {Mb(304), Iso(kP1)}}));
 }
 
-TEST_F(DialectStatementsTest, DiskUsageAndDiskGraph) {
+TEST_P(DialectStatementsTest, DiskUsageAndDiskGraph) {
   EXPECT_EQ(Rows("select Disk, pdate, DiskParent, DiskSize, DiskFree from Disks" +
                  std::string(" where ") + " (pdate=#" + D(kP1) + "#" + " or pdate=#" + D(kP3) +
                  "#)" + " order by DiskParent, Disk, pdate desc;"),
@@ -240,7 +203,7 @@ TEST_F(DialectStatementsTest, DiskUsageAndDiskGraph) {
 
 // The purge of the maintenance tool and the Options dialog: nothing older than 60 days, only
 // the 1st of a month beyond 30, only Mondays and the 1st beyond 5.
-TEST_F(DialectStatementsTest, PurgeByRetentionRule) {
+TEST_P(DialectStatementsTest, PurgeByRetentionRule) {
   DateTime now = DateTime::FromCivil(2026, 12, 7, 3, 15);
   auto purge = [&](const std::string& condition) {
     db_->Execute("delete * from periods " + condition, db::kFailOnError);
@@ -258,17 +221,36 @@ TEST_F(DialectStatementsTest, PurgeByRetentionRule) {
   EXPECT_EQ(Rows("Select distinct pdate from Periods order by pdate desc"),
             (std::vector<Row>{{Iso(kP1)}, {Iso(kP2)}, {Iso(kP3)}}));
   for (const char* table : {"dirs", "parents", "disks"}) {
-    EXPECT_TRUE(Rows(std::string("select pdate from ") + table + " where pdate=#" + D(kP4) + "#")
-                    .empty())
+    EXPECT_TRUE(
+        Rows(std::string("select pdate from ") + table + " where pdate=#" + D(kP4) + "#").empty())
         << table;
   }
   EXPECT_EQ(Rows("select count(*) as n from dirs").at(0), (Row{"25"}));
 }
 
-TEST_F(DialectStatementsTest, HostileNamesRoundTripThroughTheQuotingHelpers) {
-  std::vector<std::string> names = {
-      "say \"cheese\"", "it's", "a*b", "a?b", "50% off", "a_b", "[draft]", "#1", "back\\slash",
-      "line\nbreak", std::string("bad\xff\xfeutf8"), std::string(255, 'n'), "axb", "abc", "a%b"};
+TEST_P(DialectStatementsTest, HostileNamesRoundTripThroughTheQuotingHelpers) {
+  std::vector<std::string> names = {"say \"cheese\"",
+                                    "it's",
+                                    "a*b",
+                                    "a?b",
+                                    "50% off",
+                                    "a_b",
+                                    "[draft]",
+                                    "#1",
+                                    "back\\slash",
+                                    "line\nbreak",
+                                    std::string(255, 'n'),
+                                    "axb",
+                                    "abc",
+                                    "a%b"};
+  const std::string bad_utf8 = "bad\xff\xfeutf8";
+  if (on_server()) {
+    // A UTF-8 database refuses bytes that are no UTF-8, and keeps nothing of the row.
+    EXPECT_THROW(AddDir("R\\S", bad_utf8, 1, kP1), db::DbError);
+    EXPECT_TRUE(Rows("select Dir from Dirs where DirParent = \"R\\S\"").empty());
+  } else {
+    names.push_back(bad_utf8);
+  }
   for (const auto& name : names) AddDir("R\\S", name, 1, kP1);
   AddDir("R\\S\\a_b", "x", 2, kP1);
   AddDir("R\\S\\axb", "y", 3, kP1);
@@ -278,8 +260,8 @@ TEST_F(DialectStatementsTest, HostileNamesRoundTripThroughTheQuotingHelpers) {
     ASSERT_EQ(rows.size(), 1u) << name;
     EXPECT_EQ(rows[0][0], name);
   }
-  auto below = Rows("select Dir from Dirs where DirParent like \"" + SqlLikeText("r\\s\\a_b") +
-                    "*\"");
+  auto below =
+      Rows("select Dir from Dirs where DirParent like \"" + SqlLikeText("r\\s\\a_b") + "*\"");
   EXPECT_EQ(below, (std::vector<Row>{{"x"}}));
 }
 
