@@ -3,10 +3,13 @@
 // tree after a new pick of periods, and the lists of a drive, of the deepest directory and of
 // the directory with the most children.
 //
-//   viewer_bench DATABASE
+//   viewer_bench DATABASE [URI]
 //
 // DATABASE is made by brontal-demo (bench/run makes it once and reuses it). Times are medians
-// of several runs on a warm cache, the viewer's and the raw queries taking turns.
+// of several runs on a warm cache, the viewer's and the raw queries taking turns. With URI, a
+// PostgreSQL database holding the same rows (bench/pg_load), the same steps are timed there too,
+// the viewer's and the same SQL the engine sends, run straight through libpq, each beside
+// SQLite's raw query of the step.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -15,12 +18,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/postgres_support.h"
+#include "platform/db/jetsql/postgres_dialect.h"
+#include "platform/db/jetsql/translate.h"
+#include "platform/db/program_engine.h"
 #include "platform/fixed_locale.h"
-#include "platform/db/sqlite_engine.h"
 #include "store/text.h"
 #include "viewer/periods.h"
 #include "viewer/tree_list.h"
@@ -107,39 +114,110 @@ long PeakKiB() {
   return usage.ru_maxrss;
 }
 
-int Run(const std::string& path) {
+// The viewer's own text for its periods.
+constexpr std::string_view kPeriodsQuery = "Select distinct pdate from Periods order by pdate desc";
+
+// What the viewer shows once started: its periods, the pick it starts with (the newest period
+// and the one a week before), the tree of that pick and the root's list.
+struct Startup {
+  std::vector<DateTime> dates;
+  DateTime period1, period2;
+  std::vector<TreeItem> tree;
+  std::size_t root_rows = 0;
+};
+
+Startup StartViewer(db::Engine& engine, const std::string& location, const Locale& locale,
+                    DateTime now) {
+  Startup shown;
+  auto database = engine.DefaultWorkspace().OpenDatabase(location);
+  shown.dates = LoadPeriodDates(*database);
+  if (shown.dates.empty()) {
+    std::fprintf(stderr, "viewer_bench: %s holds no period\n", location.c_str());
+    std::exit(1);
+  }
+  shown.period1 = shown.dates.front();
+  shown.period2 =
+      shown.dates[static_cast<std::size_t>(*ComparisonIndex(shown.dates, kCompareWhen, now))];
+  shown.tree = TreeAllParents(*database, shown.period1, shown.period2);
+  shown.root_rows = MakeL(*database, kRootKey, PeriodText(shown.period1, locale),
+                          PeriodText(shown.period2, locale), locale)
+                        .size();
+  database->Close();
+  return shown;
+}
+
+// One timed step of the viewer, kept to time it again on another database: the viewer's part
+// (given the location and, unless the step opens its own, a database open there), the viewer's
+// SQL of the step's raw queries, and SQLite's raw time.
+struct Step {
+  std::string what;
+  int runs;
+  bool opens_database;  // start-up: the viewer and the raw queries connect afresh each run
+  std::function<void(const std::string& location, db::Database* open)> viewer;
+  std::vector<std::string> queries;
+  double sqlite_raw;
+};
+
+// The steps on the PostgreSQL database at `uri`: the viewer's time and that of the SQL the
+// engine sends there, run straight through libpq, each beside SQLite's raw time.
+void RunPostgres(db::Engine& engine, const std::string& uri, const std::vector<Step>& steps,
+                 DateTime now) {
+  bench::RawPostgres raw(uri);
+  std::printf("postgresql: about %s Dirs rows, %s\n",
+              raw.Text("select reltuples::bigint from pg_class where relname = 'dirs'").c_str(),
+              raw.Text("select pg_size_pretty(pg_database_size(current_database()))").c_str());
+  std::unique_ptr<db::Database> database;
+  double worst = 0;
+  for (const Step& step : steps) {
+    std::vector<std::string> native;
+    for (const std::string& query : step.queries) {
+      native.push_back(jetsql::Translate(query, jetsql::PostgresDialect(), {now.Year()}));
+    }
+    if (!step.opens_database && !database) {
+      database = engine.DefaultWorkspace().OpenDatabase(uri);
+    }
+    std::int64_t rows = 0;
+    const Figure figure = Measure(
+        step.runs, [&] { step.viewer(uri, database.get()); },
+        [&] {
+          rows = 0;
+          if (step.opens_database) {
+            bench::RawPostgres fresh(uri);
+            for (const std::string& sql : native) rows += fresh.ReadAll(sql);
+          } else {
+            for (const std::string& sql : native) rows += raw.ReadAll(sql);
+          }
+        });
+    std::printf(
+        "%-32s viewer %8.1f ms   raw pg %8.1f ms   raw sqlite %8.1f ms   of sqlite: viewer %5.2f "
+        "raw %5.2f   %lld rows\n",
+        step.what.c_str(), figure.mine * 1e3, figure.raw * 1e3, step.sqlite_raw * 1e3,
+        figure.mine / step.sqlite_raw, figure.raw / step.sqlite_raw, static_cast<long long>(rows));
+    worst = std::max(worst, figure.mine / step.sqlite_raw);
+  }
+  if (database) database->Close();
+  std::printf(
+      "aim: the viewer on postgresql within 2 times sqlite's raw queries (worst %.2f, %s)\n", worst,
+      worst <= 2 ? "met" : "missed");
+}
+
+int Run(const std::string& path, const std::string& uri) {
   if (!std::filesystem::exists(path)) {
     std::fprintf(stderr, "viewer_bench: %s does not exist; make it with brontal-demo\n",
                  path.c_str());
     return 1;
   }
-  auto engine = db::MakeSqliteEngine();
+  auto engine = db::MakeProgramEngine();
   FixedLocale locale;
   RawDatabase raw(path);
   const long memory_before = PeakKiB();
+  std::vector<Step> steps;
 
-  // The pick the viewer starts with: the newest period and the one a week before.
-  std::vector<DateTime> dates;
-  DateTime period1, period2;
-  std::vector<TreeItem> tree;
-  std::vector<ListRow> list;
-  std::size_t tree_items = 0, root_rows = 0;
   const DateTime now = SystemClock().Now();
-  auto viewer_startup = [&] {
-    auto database = engine->DefaultWorkspace().OpenDatabase(path);
-    dates = LoadPeriodDates(*database);
-    if (dates.empty()) {
-      std::fprintf(stderr, "viewer_bench: %s holds no period\n", path.c_str());
-      std::exit(1);
-    }
-    period1 = dates.front();
-    period2 = dates[static_cast<std::size_t>(*ComparisonIndex(dates, kCompareWhen, now))];
-    tree = TreeAllParents(*database, period1, period2);
-    list = MakeL(*database, kRootKey, PeriodText(period1, locale), PeriodText(period2, locale),
-                 locale);
-    tree_items = tree.size();
-    root_rows = list.size();
-    database->Close();
+  Startup shown = StartViewer(*engine, path, locale, now);  // the periods the raw queries use
+  const DateTime period1 = shown.period1, period2 = shown.period2;
+  auto viewer_startup = [&](const std::string& location, db::Database*) {
+    shown = StartViewer(*engine, location, locale, now);
   };
   auto raw_startup = [&] {
     RawDatabase fresh(path);
@@ -147,41 +225,65 @@ int Run(const std::string& path) {
     fresh.ReadAll(RawTree(period1, period2));
     fresh.ReadAll(RawList(kRootKey, period1, period2));
   };
-  viewer_startup();  // learns the periods the raw queries use
-  const Figure startup = Measure(kStartupRuns, viewer_startup, raw_startup);
+  const Figure startup = Measure(
+      kStartupRuns, [&] { viewer_startup(path, nullptr); }, raw_startup);
+  steps.push_back({"start-up to tree and root list",
+                   kStartupRuns,
+                   true,
+                   viewer_startup,
+                   {std::string(kPeriodsQuery), TreeQuery(period1, period2),
+                    ListQuery(kRootKey, period1, period2)},
+                   startup.raw});
 
+  const std::vector<DateTime>& dates = shown.dates;
   const std::int64_t dirs_rows = raw.Number("select max(rowid) from Dirs");
   std::printf("viewer on %lld Dirs rows (%.1f GB), %zu periods; P1 %s, P2 %s\n",
               static_cast<long long>(dirs_rows),
               static_cast<double>(std::filesystem::file_size(path)) / 1e9, dates.size(),
               PeriodText(period1, locale).c_str(), PeriodText(period2, locale).c_str());
   Print("start-up to tree and root list", startup,
-        std::to_string(tree_items) + " tree items, " + std::to_string(root_rows) + " list rows");
+        std::to_string(shown.tree.size()) + " tree items, " + std::to_string(shown.root_rows) +
+            " list rows");
 
   // A new pick: the period a month back against the oldest one.
   auto database = engine->DefaultWorkspace().OpenDatabase(path);
   const DateTime pick1 = dates[std::min<std::size_t>(30, (dates.size() - 1) / 2)];
   const DateTime pick2 = dates.back();
   std::size_t picked_items = 0;
+  auto viewer_repick = [&, pick1, pick2](const std::string&, db::Database* open) {
+    picked_items = TreeAllParents(*open, pick1, pick2).size();
+  };
   const Figure repick = Measure(
-      kListRuns, [&] { picked_items = TreeAllParents(*database, pick1, pick2).size(); },
+      kListRuns, [&] { viewer_repick(path, database.get()); },
       [&] { raw.ReadAll(RawTree(pick1, pick2)); });
   Print("tree after a new pick", repick,
         std::to_string(picked_items) + " tree items, " + PeriodText(pick1, locale) + " and " +
             PeriodText(pick2, locale));
+  steps.push_back({"tree after a new pick",
+                   kListRuns,
+                   false,
+                   viewer_repick,
+                   {TreeQuery(pick1, pick2)},
+                   repick.raw});
 
-  const Places places = ChoosePlaces(raw, tree, period1);
+  const Places places = ChoosePlaces(raw, shown.tree, period1);
   const std::string text1 = PeriodText(period1, locale), text2 = PeriodText(period2, locale);
   bool fast_enough = true;
   double worst_list_ratio = 0;
   for (const auto& [what, key] : {std::pair{"list of a drive", places.drive},
                                   std::pair{"list of the deepest directory", places.deepest},
                                   std::pair{"list of the widest directory", places.widest}}) {
+    // Kept for the PostgreSQL steps, it holds nothing of this loop by reference.
+    auto viewer_list = [&text1, &text2, &locale, key](const std::string&, db::Database* open) {
+      MakeL(*open, key, text1, text2, locale);
+    };
     std::size_t rows = 0;
     const Figure figure = Measure(
         kListRuns, [&] { rows = MakeL(*database, key, text1, text2, locale).size(); },
         [&] { raw.ReadAll(RawList(key, period1, period2)); });
     Print(what, figure, std::to_string(rows) + " rows, " + key);
+    steps.push_back(
+        {what, kListRuns, false, viewer_list, {ListQuery(key, period1, period2)}, figure.raw});
     // The plan SQLite picks without statistics, beside the one over (DirParent, pdate), which
     // reads only the two periods' rows and sorts them.
     const double by_period =
@@ -201,6 +303,7 @@ int Run(const std::string& path) {
       "100 ms (%s)\n",
       std::max({startup.Ratio(), repick.Ratio(), worst_list_ratio}),
       fast_enough ? "met" : "missed");
+  if (!uri.empty()) RunPostgres(*engine, uri, steps, now);
   return 0;
 }
 
@@ -208,12 +311,12 @@ int Run(const std::string& path) {
 }  // namespace brontal
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: viewer_bench DATABASE\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: viewer_bench DATABASE [URI]\n");
     return 2;
   }
   try {
-    return brontal::Run(argv[1]);
+    return brontal::Run(argv[1], argc == 3 ? argv[2] : "");
   } catch (const brontal::db::DbError& error) {
     std::fprintf(stderr, "viewer_bench: error %d: %s\n", error.Number(), error.what());
   } catch (const std::exception& error) {
