@@ -1,9 +1,11 @@
 // The database layer beside raw SQLite in the same run: a bulk append of Dirs rows through the
-// table recordset, and the viewer's list query on a large database through a snapshot.
+// table recordset, and the viewer's list query on a large database through a snapshot. Given a
+// PostgreSQL server, the same append there beside COPY of the same rows through libpq.
 //
-//   db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE]
+//   db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE] [SERVER_URI]
 //
-// The large database is generated once under WORKDIR and reused by later runs.
+// The large database is generated once under WORKDIR and reused by later runs. SERVER_URI names
+// any database of the server; the database brontal_append is made afresh there.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/postgres_support.h"
+#include "platform/db/program_engine.h"
 #include "platform/db/sqlite_engine.h"
 #include "store/format.h"
 #include "store/schema.h"
@@ -51,10 +55,10 @@ void FreshDatabase(brontal::db::Engine& engine, const std::string& path) {
   brontal::CreateBrontalDatabase(engine, path, 3);
 }
 
-double AppendThroughRecordset(brontal::db::Engine& engine, const std::string& path, int rows) {
-  FreshDatabase(engine, path);
+// Appends to the empty database at `location`.
+double AppendThroughRecordset(brontal::db::Engine& engine, const std::string& location, int rows) {
   auto& ws = engine.DefaultWorkspace();
-  auto db = ws.OpenDatabase(path);
+  auto db = ws.OpenDatabase(location);
   DateTime pdate = Period(0);
   auto start = Clock::now();
   auto dirs = db->OpenRecordset("Dirs", brontal::db::RecordsetType::kTable);
@@ -77,14 +81,13 @@ double AppendRaw(brontal::db::Engine& engine, const std::string& path, int rows)
   FreshDatabase(engine, path);
   sqlite3* db;
   Check(sqlite3_open(path.c_str(), &db), db);
-  Check(sqlite3_exec(db, "pragma synchronous=full; pragma journal_mode=delete", nullptr,
-                     nullptr, nullptr),
+  Check(sqlite3_exec(db, "pragma synchronous=full; pragma journal_mode=delete", nullptr, nullptr,
+                     nullptr),
         db);
   std::string pdate = Period(0).ToIso();
   auto start = Clock::now();
   sqlite3_stmt* insert;
-  Check(sqlite3_prepare_v2(db,
-                           "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
+  Check(sqlite3_prepare_v2(db, "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
                            -1, &insert, nullptr),
         db);
   Check(sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr), db);
@@ -103,6 +106,45 @@ double AppendRaw(brontal::db::Engine& engine, const std::string& path, int rows)
   return Seconds(start);
 }
 
+// The same rows by COPY in CSV into the empty database at `uri`, in one transaction.
+double AppendByCopy(const std::string& uri, int rows) {
+  brontal::bench::RawPostgres raw(uri);
+  const std::string pdate = Period(0).ToIso();
+  auto start = Clock::now();
+  raw.Exec("begin");
+  raw.Copy("copy dirs (dirparent, dir, brontal, pdate) from stdin with (format csv)",
+           [&](const auto& send) {
+             std::string chunk;
+             for (int i = 0; i < rows; ++i) {
+               chunk += '"' + ParentOf(i) + "\",\"" + NameOf(i) + "\"," +
+                        std::to_string(std::int64_t{i} * 4096) + ',' + pdate + '\n';
+               if (chunk.size() > 65536 || i + 1 == rows) {
+                 send(chunk);
+                 chunk.clear();
+               }
+             }
+           });
+  raw.Exec("commit");
+  return Seconds(start);
+}
+
+void MeasureAppendPostgres(const std::string& server, int rows) {
+  brontal::bench::RawPostgres admin(server);
+  auto engine = brontal::db::MakeProgramEngine();
+  auto fresh = [&] {
+    const std::string uri = admin.FreshDatabase(server, "brontal_append");
+    brontal::CreateBrontalDatabase(*engine, uri, 3);
+    return uri;
+  };
+  const double raw = AppendByCopy(fresh(), rows);
+  const double api = AppendThroughRecordset(*engine, fresh(), rows);
+  admin.Exec("drop database brontal_append");
+  std::printf(
+      "bulk append of %d Dirs rows   api %9.0f rows/s   raw COPY   %9.0f rows/s   "
+      "ratio %.2f of raw (postgresql)\n",
+      rows, rows / api, rows / raw, raw / api);
+}
+
 // Rows spread over 100 periods, appended in raw SQLite since only the reading is measured.
 void GenerateLarge(brontal::db::Engine& engine, const std::string& path, std::int64_t rows) {
   std::string marker = path + ".complete-" + std::to_string(rows);
@@ -116,8 +158,7 @@ void GenerateLarge(brontal::db::Engine& engine, const std::string& path, std::in
                      nullptr, nullptr),
         db);
   sqlite3_stmt* insert;
-  Check(sqlite3_prepare_v2(db,
-                           "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
+  Check(sqlite3_prepare_v2(db, "insert into Dirs (DirParent, Dir, Brontal, pdate) values (?,?,?,?)",
                            -1, &insert, nullptr),
         db);
   std::int64_t per_period = rows / 100;
@@ -174,10 +215,9 @@ void MeasureList(brontal::db::Engine& engine, const std::string& path) {
   };
   // The statement the engine hands SQLite for the same text, translated beforehand.
   auto through_sqlite = [&](int i) {
-    std::string native =
-        "select Dir, Brontal, pdate from Dirs where DirParent='" + ParentOf(i * 50 % 100000) +
-        "' and (pdate='" + Period(99).ToIso() + "' or pdate='" + Period(92).ToIso() +
-        "') order by dir asc, pdate desc;";
+    std::string native = "select Dir, Brontal, pdate from Dirs where DirParent='" +
+                         ParentOf(i * 50 % 100000) + "' and (pdate='" + Period(99).ToIso() +
+                         "' or pdate='" + Period(92).ToIso() + "') order by dir asc, pdate desc;";
     sqlite3_stmt* statement;
     Check(sqlite3_prepare_v2(handle, native.c_str(), -1, &statement, nullptr), handle);
     while (sqlite3_step(statement) == SQLITE_ROW) {
@@ -200,17 +240,17 @@ void MeasureList(brontal::db::Engine& engine, const std::string& path) {
   }
   sqlite3_close(handle);
   double a = Median(api) * 1e6, r = Median(raw) * 1e6;
-  std::printf("list query, median of %d   api %8.1f us   raw sqlite %8.1f us   ratio %.2f"
-              "   (rows %lld / %lld)\n",
-              kRuns, a, r, a / r, static_cast<long long>(api_rows),
-              static_cast<long long>(raw_rows));
+  std::printf(
+      "list query, median of %d   api %8.1f us   raw sqlite %8.1f us   ratio %.2f"
+      "   (rows %lld / %lld)\n",
+      kRuns, a, r, a / r, static_cast<long long>(api_rows), static_cast<long long>(raw_rows));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE]\n");
+    std::fprintf(stderr, "usage: db_bench WORKDIR [ROWS_APPEND] [ROWS_LARGE] [SERVER_URI]\n");
     return 2;
   }
   fs::path work = argv[1];
@@ -221,11 +261,14 @@ int main(int argc, char** argv) {
 
   std::string append_db = (work / "append.mdb").string();
   double raw = AppendRaw(*engine, append_db, append_rows);
+  FreshDatabase(*engine, append_db);
   double api = AppendThroughRecordset(*engine, append_db, append_rows);
-  std::printf("bulk append of %d Dirs rows   api %9.0f rows/s   raw sqlite %9.0f rows/s   "
-              "ratio %.2f of raw\n",
-              append_rows, append_rows / api, append_rows / raw, raw / api);
+  std::printf(
+      "bulk append of %d Dirs rows   api %9.0f rows/s   raw sqlite %9.0f rows/s   "
+      "ratio %.2f of raw\n",
+      append_rows, append_rows / api, append_rows / raw, raw / api);
   fs::remove(append_db);
+  if (argc > 4) MeasureAppendPostgres(argv[4], append_rows);
 
   std::string large_db = (work / "large.mdb").string();
   GenerateLarge(*engine, large_db, large_rows);

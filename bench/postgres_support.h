@@ -54,6 +54,21 @@ class RawPostgres {
     return rows;
   }
 
+  // How the server runs sql: the lines of its plan without costs, trimmed, joined by "; ".
+  std::string Plan(const std::string& sql) {
+    PGresult* result = PQexec(connection_, ("explain (costs off) " + sql).c_str());
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(sql, result);
+    std::string plan;
+    for (int row = 0; row < PQntuples(result); ++row) {
+      std::string line = PQgetvalue(result, row, 0);
+      line.erase(0, line.find_first_not_of(" ->"));
+      if (line.starts_with("Recheck Cond")) continue;  // repeats the index conditions
+      plan += (plan.empty() ? "" : "; ") + line;
+    }
+    PQclear(result);
+    return plan;
+  }
+
   // The first column of the first row of sql as text; empty when there is none.
   std::string Text(const std::string& sql) {
     PGresult* result = PQexec(connection_, sql.c_str());
