@@ -423,11 +423,13 @@ class PgBackend : public Backend {
   std::unique_ptr<PgConnection> Connect(const std::string& location, bool exclusive) {
     auto session = std::make_shared<Session>(location);
     auto connection = std::make_unique<PgConnection>(session, exclusive);
-    session->Exec(
-        "set client_encoding = 'UTF8'; set datestyle = 'ISO'; "
-        "set standard_conforming_strings = on; set lock_timeout = " +
-        std::to_string(options_.lock_timeout_ms));
-    RequireCLocale(*session);
+    const std::string encoding = RequireCLocale(*session);
+    // The client speaks the database's encoding, so that no name is converted on the way: in
+    // an SQL_ASCII database every name is stored byte for byte, as in a file.
+    session->Exec("set client_encoding = '" + encoding +
+                  "'; set datestyle = 'ISO'; "
+                  "set standard_conforming_strings = on; set lock_timeout = " +
+                  std::to_string(options_.lock_timeout_ms));
     session->PrepareSavepoints();
     const Result locked =
         session->Query(std::string("select ") +
@@ -440,21 +442,24 @@ class PgBackend : public Backend {
   }
 
   // Names compare as the file engine compares them only where the database sorts bytes and
-  // folds ASCII letters alone.
-  static void RequireCLocale(Session& session) {
+  // folds ASCII letters alone. SQL_ASCII keeps every name's bytes, as a file does; UTF8 refuses
+  // names that are not UTF-8. Returns the encoding.
+  static std::string RequireCLocale(Session& session) {
     const bool has_provider = PQserverVersion(session.Live()) >= 150000;
     const Result locale = session.Query(
-        std::string("select pg_encoding_to_char(encoding) = 'UTF8' and datcollate in ('C', "
-                    "'POSIX') and datctype in ('C', 'POSIX')") +
-        (has_provider ? " and datlocprovider = 'c'" : "") +
-        " from pg_database where datname = current_database()");
-    if (PQntuples(locale.get()) == 1 && std::string_view(PQgetvalue(locale.get(), 0, 0)) == "t") {
-      return;
+        std::string("select pg_encoding_to_char(encoding) from pg_database "
+                    "where datname = current_database() and datcollate in ('C', 'POSIX') "
+                    "and datctype in ('C', 'POSIX')") +
+        (has_provider ? " and datlocprovider = 'c'" : ""));
+    if (PQntuples(locale.get()) == 1) {
+      const std::string encoding = PQgetvalue(locale.get(), 0, 0);
+      if (encoding == "SQL_ASCII" || encoding == "UTF8") return encoding;
     }
     throw DbError(kCannotOpen,
                   "The database '" + session.uri() +
-                      "' is not UTF-8 with locale C, which Brontal needs to compare names: "
-                      "create it with createdb -T template0 -E UTF8 --locale=C NAME.");
+                      "' does not have locale C with encoding SQL_ASCII (or UTF8), which Brontal "
+                      "needs to store and compare names: create it with "
+                      "createdb -T template0 -E SQL_ASCII --locale=C NAME.");
   }
 
   PostgresOptions options_;

@@ -22,7 +22,8 @@ Connection Connect(const std::string& uri) {
     throw std::runtime_error("cannot connect to " + uri + ": " + PQerrorMessage(connection.get()));
   }
   // "does not exist, skipping" and the like are no news in a test's output.
-  PQsetNoticeProcessor(connection.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      connection.get(), [](void*, const char*) {}, nullptr);
   return connection;
 }
 
@@ -62,15 +63,15 @@ std::string WithDatabase(const std::string& uri, const std::string& database) {
   return uri.substr(0, path + 1) + database + uri.substr(end);
 }
 
-ScratchPostgres::ScratchPostgres() {
+ScratchPostgres::ScratchPostgres(const std::string& encoding) {
   const std::optional<std::string> server = ServerUri();
   if (!server) throw std::runtime_error(SkipMessage());
   static std::atomic<int> made{0};
   name_ = "brontal_test_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
   Connection admin = Connect(*server);
   testing::Run(admin.get(), "drop database if exists " + name_ + " with (force)");
-  testing::Run(admin.get(),
-               "create database " + name_ + " template template0 encoding 'UTF8' locale 'C'");
+  testing::Run(admin.get(), "create database " + name_ + " template template0 encoding '" +
+                                encoding + "' locale 'C'");
   uri_ = WithDatabase(*server, name_);
   Run("create extension if not exists citext");
 }

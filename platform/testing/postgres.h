@@ -15,9 +15,9 @@ class ScratchPostgres {
   // Why the PostgreSQL tests do not run, for GTEST_SKIP.
   static const char* SkipMessage();
 
-  // Creates a database of its own (UTF-8, locale C, the "citext" extension) on that server;
-  // throws std::runtime_error when it cannot.
-  ScratchPostgres();
+  // Creates a database of its own (locale C, the "citext" extension, SQL_ASCII or the encoding
+  // given) on that server; throws std::runtime_error when it cannot.
+  explicit ScratchPostgres(const std::string& encoding = "SQL_ASCII");
   ~ScratchPostgres();  // drops it, disconnecting whoever is still connected
   ScratchPostgres(const ScratchPostgres&) = delete;
   ScratchPostgres& operator=(const ScratchPostgres&) = delete;

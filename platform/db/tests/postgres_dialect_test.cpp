@@ -146,7 +146,9 @@ class BothEnginesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!ScratchPostgres::ServerUri()) GTEST_SKIP() << ScratchPostgres::SkipMessage();
-    scratch_ = std::make_unique<ScratchPostgres>();
+    // UTF-8, where "?" and a class match one character as on SQLite; an SQL_ASCII database
+    // matches one byte, which only names beyond ASCII tell apart.
+    scratch_ = std::make_unique<ScratchPostgres>("UTF8");
     postgres_ = std::make_unique<Postgres>(scratch_->uri());
     postgres_->Query(PostgresSupportSql());
     postgres_->Query(
