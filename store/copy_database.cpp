@@ -25,6 +25,10 @@ std::string Grouped(std::int64_t count) {
   return FormatNumber(count, "#,##0", english);
 }
 
+std::string RowCount(std::int64_t count) {
+  return Grouped(count) + (count == 1 ? " row" : " rows");
+}
+
 // The first field of every row of `sql`.
 std::vector<db::Value> FirstColumn(db::Database& database, const std::string& sql) {
   std::vector<db::Value> values;
@@ -82,10 +86,10 @@ class Copier {
     std::int64_t rows = 0;
     if (StoresPeriodsOnce(table)) {
       rows = CopyRows("select distinct pdate from " + table.name, *into, table.name);
-      throttle_.Line(table.name + ": " + Grouped(rows) + " rows", true);
+      throttle_.Line(table.name + ": " + RowCount(rows), true);
     } else if (!HasPeriods(table)) {
       rows = CopyRows("select * from " + table.name, *into, table.name);
-      throttle_.Line(table.name + ": " + Grouped(rows) + " rows", true);
+      throttle_.Line(table.name + ": " + RowCount(rows), true);
     } else {
       // The periods of the table itself: a period missing from Periods is copied too.
       const auto periods =
@@ -98,7 +102,7 @@ class Copier {
                          table.name + ", period " + periods[i].TextOr("Null"));
         throttle_.Line(table.name + ": " + Grouped(static_cast<std::int64_t>(i) + 1) + " of " +
                            Grouped(static_cast<std::int64_t>(periods.size())) + " periods, " +
-                           Grouped(rows) + " rows",
+                           RowCount(rows),
                        i + 1 == periods.size());
       }
       if (periods.empty()) throttle_.Line(table.name + ": no periods, 0 rows", true);
@@ -219,8 +223,11 @@ std::vector<TableRows> CopyDatabase(db::Engine& from_engine, const std::string& 
     return counts;
   } catch (const db::DbError& error) {
     source->Close();
+    // The server's messages end without a full stop; the note after it is a sentence.
+    std::string description = error.Description();
+    if (!description.empty() && description.back() != '.') description += '.';
     throw db::DbError(error.Number(),
-                      error.Description() + RemoveCopy(to_engine, target, to, lock_file_existed));
+                      description + RemoveCopy(to_engine, target, to, lock_file_existed));
   } catch (...) {
     source->Close();
     RemoveCopy(to_engine, target, to, lock_file_existed);
