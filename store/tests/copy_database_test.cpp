@@ -40,13 +40,14 @@ std::vector<std::string> AllRows(db::Engine& engine, const std::string& location
 class CopyDatabaseTest : public ::testing::Test {
  protected:
   // The fixture of two servers and four periods at `path`, in a file of the older kind made
-  // with `schema`, and a period that Periods does not list.
+  // with `schema`, and a period that Periods does not list, with a name that is no UTF-8.
   void MakeSource(const std::string& path, const db::Schema& schema = RepeatedPeriodsSchema()) {
     CreateBrontalDatabase(*engine_, path, 3, schema);
     auto database = engine_->DefaultWorkspace().OpenDatabase(path);
     testing::two_servers::Fill(*database);
     testing::two_servers::RowWriter rows(*database);
     rows.AddDir("R", "SERVER1", 990 * kMB, kUnlisted);
+    rows.AddDir("R\\SERVER1", "bad\xff\xfeutf8", 1, kUnlisted);  // kept byte for byte
     rows.Add("Disks", {{"DiskParent", "R\\SERVER1"}, {"Disk", "C:"}, {"pdate", kUnlisted}});
     database->Close();
   }
@@ -85,7 +86,7 @@ TEST_F(CopyDatabaseTest, FileToPostgresAndBackKeepsEveryRow) {
 
   const auto counts = Copy(source_, server.uri());
   EXPECT_EQ(lines_.back(), "Todo: 3 rows");
-  EXPECT_NE(std::find(lines_.begin(), lines_.end(), "Dirs: 5 of 5 periods, 33 rows"), lines_.end());
+  EXPECT_NE(std::find(lines_.begin(), lines_.end(), "Dirs: 5 of 5 periods, 34 rows"), lines_.end());
   // P1 stands twice in the file's Periods, once in the copy.
   EXPECT_EQ(counts.front().table, "Periods");
   EXPECT_EQ(counts.front().copied, 4);
@@ -95,7 +96,7 @@ TEST_F(CopyDatabaseTest, FileToPostgresAndBackKeepsEveryRow) {
   const auto rows = AllRows(*engine_, source_);
   EXPECT_EQ(AllRows(*engine_, server.uri()), rows);
   EXPECT_EQ(AllRows(*engine_, back_), rows);
-  EXPECT_EQ(rows.size(), 4u + 33u + 14u + 7u + 3u);
+  EXPECT_EQ(rows.size(), 4u + 34u + 14u + 7u + 3u);
 }
 
 TEST_F(CopyDatabaseTest, DestinationHoldingADatabaseIsRefusedUntouched) {
