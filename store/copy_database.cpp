@@ -202,6 +202,9 @@ std::vector<TableRows> CopyDatabase(db::Engine& from_engine, const std::string& 
     target = to_engine.DefaultWorkspace().OpenDatabase(to, /*exclusive=*/true);
     Copier copier(*source, *target, to_engine.DefaultWorkspace(), progress);
     for (const auto& table : BrontalSchema().tables) copier.CopyTable(table);
+    // The planner chooses its indexes by the rows the copy holds now, not by those of an empty
+    // or typical database.
+    target->UpdateStatistics();
 
     std::vector<TableRows> counts;
     std::string mismatches;
