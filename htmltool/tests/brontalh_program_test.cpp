@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "htmltool/tests/brontalh_fixture.h"
 #include "htmltool/usage.h"
+#include "platform/testing/test_database.h"
 
 namespace brontal {
 namespace {
@@ -20,23 +22,46 @@ class BrontalhProgramTest : public testing::BrontalhFixture {
   }
 
   std::string Log() const { return testing::ReadWholeFile(program_folder_ + "/brontalh.log"); }
+
+  // Runs a report of one place with the arguments as plain shell words, and checks its page.
+  void ExpectThePageOfAPlace() {
+    testing::Outcome outcome =
+        RunProgram({"/d:7", "/u:\\\\SERVER1\\C$", "/h:" + page_path_, "/list", "/s:name"});
+    ASSERT_EQ(outcome.status, 0) << Log();
+    EXPECT_EQ(outcome.output, "");
+    std::string log = Log();
+    EXPECT_NE(log.find("Parsing command line: (/d:7 /u:\\\\SERVER1\\C$ /h:\"" + page_path_ +
+                       "\" /list /s:name)"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("  HTML file:      " + page_path_ + "\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("Finished.\r\n"));
+    std::string page = testing::ReadWholeFile(page_path_);
+    EXPECT_NE(page.find("&nbsp;&nbsp;&nbsp;Users"), std::string::npos);
+    EXPECT_NE(page.find("</html>"), std::string::npos);
+  }
+};
+
+// The same report from a database on the test server, named by the URI in dbloc.txt.
+class BrontalhOnServerTest : public BrontalhProgramTest {
+ protected:
+  void SetUp() override {
+    const std::optional<std::string> location = testing::ServerDatabase(server_);
+    if (!location) GTEST_SKIP() << testing::ScratchPostgres::SkipMessage();
+    db_path_ = *location;
+    engine_ = testing::MakeTestEngine(10000, &clock_);
+    BrontalhProgramTest::SetUp();
+  }
+
+  std::optional<testing::TestDatabase> server_;
 };
 
 TEST_F(BrontalhProgramTest, WritesThePageOfAPlaceGivenWithPlainShellWords) {
-  testing::Outcome outcome =
-      RunProgram({"/d:7", "/u:\\\\SERVER1\\C$", "/h:" + page_path_, "/list", "/s:name"});
-  ASSERT_EQ(outcome.status, 0) << Log();
-  EXPECT_EQ(outcome.output, "");
-  std::string log = Log();
-  EXPECT_NE(log.find("Parsing command line: (/d:7 /u:\\\\SERVER1\\C$ /h:\"" + page_path_ +
-                     "\" /list /s:name)"),
-            std::string::npos)
-      << log;
-  EXPECT_NE(log.find("  HTML file:      " + page_path_ + "\r\n"), std::string::npos);
-  EXPECT_TRUE(log.ends_with("Finished.\r\n"));
-  std::string page = testing::ReadWholeFile(page_path_);
-  EXPECT_NE(page.find("&nbsp;&nbsp;&nbsp;Users"), std::string::npos);
-  EXPECT_NE(page.find("</html>"), std::string::npos);
+  ExpectThePageOfAPlace();
+}
+
+TEST_F(BrontalhOnServerTest, WritesThePageOfAPlaceFromADatabaseOnAServer) {
+  ExpectThePageOfAPlace();
 }
 
 TEST_F(BrontalhProgramTest, WithoutADisplayTheUsageGoesToStandardOutput) {

@@ -4,16 +4,21 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "maintenance/repair_compact.h"
 #include "maintenance/tests/maintenance_testing.h"
 #include "maintenance/usage.h"
+#include "platform/db/program_engine.h"
 #include "platform/testing/fake_file_operations.h"
+#include "platform/testing/test_database.h"
 #include "platform/fixed_locale.h"
 #include "store/schema.h"
 
@@ -318,6 +323,59 @@ TEST_F(MaintenanceProgramTest, ExitStatusesTellTheSchedulerWhatHappened) {
   EXPECT_EQ(RunProgram({"1", "6", "12"}), kMaintenanceAborted);
   fs::remove(bin_ / "dbloc.txt");
   EXPECT_EQ(RunProgram({"1", "6", "12", "730"}), kMaintenanceNoDatabase);
+}
+
+// brontald on a database on the test server, beside another program.
+class MaintenanceOnServerTest : public MaintenanceProgramTest {
+ protected:
+  void SetUp() override {
+    const std::optional<std::string> location = testing::ServerDatabase(server_);
+    if (!location) GTEST_SKIP() << testing::ScratchPostgres::SkipMessage();
+    path_ = *location;
+    engine_ = db::MakeProgramEngine();
+    MaintenanceProgramTest::SetUp();
+  }
+
+  std::optional<testing::TestDatabase> server_;
+};
+
+TEST_F(MaintenanceOnServerTest, ItsExclusiveOpenAndAProgramsSharedOneRefuseEachOther) {
+  {
+    auto viewer = engine_->DefaultWorkspace().OpenDatabase(path_);
+    EXPECT_EQ(RunProgram({"1", "6", "12", "730"}), kMaintenanceAborted);
+    EXPECT_NE(LogText().find("Aborting due to error 3045"), std::string::npos) << LogText();
+  }
+
+  // A session outside the suite (psql, say) holds a table, so that brontald, once it holds
+  // the database, waits on it for a while.
+  PGconn* psql = PQconnectdb(path_.c_str());
+  ASSERT_EQ(PQstatus(psql), CONNECTION_OK) << PQerrorMessage(psql);
+  auto run = [&](const char* sql) {
+    PGresult* result = PQexec(psql, sql);
+    std::string value = PQresultStatus(result) == PGRES_TUPLES_OK ? PQgetvalue(result, 0, 0) : "";
+    PQclear(result);
+    return value;
+  };
+  run("begin; lock table periods in share mode");
+  int status = -1;
+  std::thread brontald([&] { status = RunProgram({"1", "6", "12", "730"}); });
+  bool held = false;
+  for (int i = 0; i < 500 && !held; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    held = run("select count(*) from pg_locks where locktype = 'advisory' and "
+               "mode = 'ExclusiveLock' and granted") == "1";
+  }
+  EXPECT_TRUE(held);
+  try {
+    engine_->DefaultWorkspace().OpenDatabase(path_)->Close();
+    ADD_FAILURE() << "a shared open while brontald holds the database";
+  } catch (const db::DbError& error) {
+    EXPECT_EQ(error.Number(), db::kInUse) << error.what();
+  }
+  run("commit");
+  PQfinish(psql);
+  brontald.join();
+  EXPECT_EQ(status, kMaintenanceDone) << LogText();
 }
 
 }  // namespace

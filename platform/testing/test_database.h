@@ -66,6 +66,14 @@ class TestDatabase {
   std::string location_;
 };
 
+// For a fixture of its own on the test server: makes a fresh database there, kept in `server`,
+// and gives its location; nullopt without a server, when the test skips with SkipMessage().
+inline std::optional<std::string> ServerDatabase(std::optional<TestDatabase>& server) {
+  if (!BackendAvailable(TestBackend::kPostgres)) return std::nullopt;
+  server.emplace(TestBackend::kPostgres);
+  return server->location();
+}
+
 // A fixture whose tests run once on each backend: SetUp skips the PostgreSQL run without a
 // test server, and otherwise gives database() a fresh location.
 class OnEachBackend : public ::testing::TestWithParam<TestBackend> {
