@@ -18,6 +18,7 @@
 #include "platform/db/sqlite_engine.h"
 #include "platform/testing/env_guard.h"
 #include "platform/testing/temp_folder.h"
+#include "platform/testing/test_database.h"
 #include "scanner/size_dirs.h"
 #include "store/schema.h"
 
@@ -344,7 +345,7 @@ class ScannerProgramTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(program_folder_);
     fs::copy_file(std::string(BRONTAL_BIN_DIR) + "/brontals", program_folder_ / "brontals");
-    engine_ = db::MakeSqliteEngine();
+    engine_ = testing::MakeTestEngine();
     CreateBrontalDatabase(*engine_, db_path_, 2);
     std::ofstream(program_folder_ / "dbloc.txt") << db_path_ << "\r\n";
     fs::create_directories(tree_ / "alpha" / "deep");
@@ -386,6 +387,23 @@ class ScannerProgramTest : public ::testing::Test {
     return rs->Eof() ? "" : rs->Field(0).TextOr("");
   }
 
+  // Runs the scanner on the tree and checks the sizes it stored and its log.
+  void ExpectTheTreeSized() {
+    ASSERT_EQ(RunScanner(program_folder_), 0)
+        << testing::ReadWholeFile((program_folder_ / "brontals.log").string());
+    std::string drive = tree_.string();
+    EXPECT_EQ(Single("select Brontal from Dirs where Dir = \"" + drive + "\""), "1021");
+    EXPECT_EQ(Single("select Brontal from Dirs where DirParent = \"" + drive +
+                     "\" "
+                     "and Dir = \"alpha\" or DirParent like \"*\\" +
+                     drive + "\" and Dir = \"alpha\""),
+              "1000");
+    EXPECT_EQ(Single("select count(*) from Disks"), "1");
+    EXPECT_EQ(Single("select count(*) from Periods"), "1");
+    std::string log = testing::ReadWholeFile((program_folder_ / "brontals.log").string());
+    EXPECT_NE(log.find("Finished\r\n"), std::string::npos) << log;
+  }
+
   testing::TempFolder temp_;
   fs::path program_folder_ = temp_.path() / "bin";
   fs::path tree_ = temp_.path() / "tree";
@@ -393,21 +411,22 @@ class ScannerProgramTest : public ::testing::Test {
   std::unique_ptr<db::Engine> engine_;
 };
 
-TEST_F(ScannerProgramTest, SizesATreeEndToEnd) {
-  ASSERT_EQ(RunScanner(program_folder_), 0)
-      << testing::ReadWholeFile((program_folder_ / "brontals.log").string());
-  std::string drive = tree_.string();
-  EXPECT_EQ(Single("select Brontal from Dirs where Dir = \"" + drive + "\""), "1021");
-  EXPECT_EQ(Single("select Brontal from Dirs where DirParent = \"" + drive +
-                   "\" "
-                   "and Dir = \"alpha\" or DirParent like \"*\\" +
-                   drive + "\" and Dir = \"alpha\""),
-            "1000");
-  EXPECT_EQ(Single("select count(*) from Disks"), "1");
-  EXPECT_EQ(Single("select count(*) from Periods"), "1");
-  std::string log = testing::ReadWholeFile((program_folder_ / "brontals.log").string());
-  EXPECT_NE(log.find("Finished\r\n"), std::string::npos) << log;
-}
+TEST_F(ScannerProgramTest, SizesATreeEndToEnd) { ExpectTheTreeSized(); }
+
+// The same run into a database on the test server, named by the URI in dbloc.txt.
+class ScannerOnServerTest : public ScannerProgramTest {
+ protected:
+  void SetUp() override {
+    const std::optional<std::string> location = testing::ServerDatabase(server_);
+    if (!location) GTEST_SKIP() << testing::ScratchPostgres::SkipMessage();
+    db_path_ = *location;
+    ScannerProgramTest::SetUp();
+  }
+
+  std::optional<testing::TestDatabase> server_;
+};
+
+TEST_F(ScannerOnServerTest, SizesATreeEndToEnd) { ExpectTheTreeSized(); }
 
 TEST_F(ScannerProgramTest, TwoScannersAtOnceBothStoreAllTheirRows) {
   fs::path second = temp_.path() / "bin2";
