@@ -97,11 +97,11 @@ class RawPostgres {
     while ((result = PQgetResult(connection_)) != nullptr) PQclear(result);
   }
 
-  // Makes database `name` afresh (UTF-8, locale C, as the backend needs it) on the server of
+  // Makes database `name` afresh (SQL_ASCII, locale C, as Brontal's are made) on the server of
   // this connection and returns its URI, `server` naming it instead.
   std::string FreshDatabase(const std::string& server, const std::string& name) {
     Exec("drop database if exists \"" + name + "\"");
-    Exec("create database \"" + name + "\" template template0 encoding 'UTF8' locale 'C'");
+    Exec("create database \"" + name + "\" template template0 encoding 'SQL_ASCII' locale 'C'");
     return DatabaseUri(server, name);
   }
 

@@ -190,7 +190,7 @@ void RunPostgres(db::Engine& engine, const std::string& uri, const std::vector<S
         });
     std::printf(
         "%-32s viewer %8.1f ms   raw pg %8.1f ms   raw sqlite %8.1f ms   of sqlite: viewer %5.2f "
-        "raw %5.2f   %lld rows\n",
+        "raw %5.2f   %lld raw rows\n",
         step.what.c_str(), figure.mine * 1e3, figure.raw * 1e3, step.sqlite_raw * 1e3,
         figure.mine / step.sqlite_raw, figure.raw / step.sqlite_raw, static_cast<long long>(rows));
     if (!step.opens_database) std::printf("%-32s plan %s\n", "", raw.Plan(native.front()).c_str());
