@@ -52,8 +52,15 @@ TEST(TreeListTextTest, KeysQueriesAndCells) {
   EXPECT_EQ(ChangeCell("", "", english), Cell("0 "));
 }
 
-class TreeListTest : public ::testing::Test {
+// The viewer's tree and lists on a database in a file and on one on the test server.
+class TreeListTest : public ::testing::TestWithParam<testing::TestBackend> {
  protected:
+  void SetUp() override {
+    if (!testing::BackendAvailable(GetParam())) {
+      GTEST_SKIP() << testing::ScratchPostgres::SkipMessage();
+    }
+  }
+
   // Each tree item as "key|text|parent key|backslashes".
   Lines Tree(DateTime period2) {
     Lines lines;
@@ -76,12 +83,17 @@ class TreeListTest : public ::testing::Test {
     return lines;
   }
 
-  testing::ViewerDatabase fixture_;
+  // On SQLite without a server, for a run that skips at once.
+  const testing::TestBackend backend_ =
+      testing::BackendAvailable(GetParam()) ? GetParam() : testing::TestBackend::kSqlite;
+  testing::ViewerDatabase fixture_{BrontalSchema(), backend_};
   db::Database& database_ = *fixture_.database;
   FixedLocale locale_;
 };
 
-TEST_F(TreeListTest, TheTreeHoldsEveryParentOfEitherPeriodAndHangsOrphansOnTheirAncestors) {
+INSTANTIATE_TEST_SUITE_P(Backends, TreeListTest, testing::BackendValues(), testing::BackendName);
+
+TEST_P(TreeListTest, TheTreeHoldsEveryParentOfEitherPeriodAndHangsOrphansOnTheirAncestors) {
   const Lines both = {"r\\server1|SERVER1|r|1",
                       "r\\server1\\c:|C:|r\\server1|2",
                       "r\\server1\\c:\\new|New|r\\server1\\c:|3",
@@ -105,7 +117,7 @@ TEST_F(TreeListTest, TheTreeHoldsEveryParentOfEitherPeriodAndHangsOrphansOnTheir
   EXPECT_EQ(tree[9], "r\\server3\\e:|E:|r|2");
 }
 
-TEST_F(TreeListTest, TheRootListsNodesANodeItsDrivesADriveItsDirectories) {
+TEST_P(TreeListTest, TheRootListsNodesANodeItsDrivesADriveItsDirectories) {
   EXPECT_EQ(List("r"), (Lines{"r\\server1|cclosed|SERVER1|2|1,015|1,013",
                               "r\\server2|cclosed|SERVER2|0|2,000|2,000"}));
   EXPECT_EQ(List("R\\SERVER1"), (Lines{"r\\server1\\c:|dclosed|C:|2|1,015|1,013"}));
@@ -124,7 +136,7 @@ TEST_F(TreeListTest, TheRootListsNodesANodeItsDrivesADriveItsDirectories) {
   EXPECT_THROW(MakeL(database_, "r", "", PeriodText(kP2, locale_), locale_), db::DbError);
 }
 
-TEST_F(TreeListTest, NamesWithQuotesFindTheirOwnRows) {
+TEST_P(TreeListTest, NamesWithQuotesFindTheirOwnRows) {
   const std::string parent = "R\\SERVER1\\C:\\it's \"quoted\"";
   testing::AddDirRow(database_, parent, "a\"b", 3 * kMB, kP1);
   testing::AddDirRow(database_, parent, "a\"b", 2 * kMB, kP2);
@@ -133,7 +145,7 @@ TEST_F(TreeListTest, NamesWithQuotesFindTheirOwnRows) {
             (Lines{"r\\server1\\c:\\it's \"quoted\"\\a\"b|fclosed|a\"b|1|3|2"}));
 }
 
-TEST_F(TreeListTest, NamesThatDifferOnlyInCaseKeepTheirOwnRowsAndSizes) {
+TEST_P(TreeListTest, NamesThatDifferOnlyInCaseKeepTheirOwnRowsAndSizes) {
   testing::AddCaseTwins(database_);
   const Lines both = List("r\\server1\\c:\\users");
   EXPECT_EQ(both, (Lines{"r\\server1\\c:\\users\\.|fclosed|.|0|1|1",
@@ -158,7 +170,7 @@ TEST_F(TreeListTest, NamesThatDifferOnlyInCaseKeepTheirOwnRowsAndSizes) {
             1);
 }
 
-TEST_F(TreeListTest, ProgressEveryHundredCountsAndAtTheEnd) {
+TEST_P(TreeListTest, ProgressEveryHundredCountsAndAtTheEnd) {
   for (int i = 0; i < 150; ++i) {
     testing::AddDirRow(database_, "R\\SERVER2\\D:\\many", "d" + std::to_string(1000 + i), kMB, kP1);
   }
@@ -172,7 +184,7 @@ TEST_F(TreeListTest, ProgressEveryHundredCountsAndAtTheEnd) {
   EXPECT_EQ(progress, (std::vector<int>{50, 100, 150, 301}));
 }
 
-TEST_F(TreeListTest, HeaderClicksAndTheTextOrderOfCells) {
+TEST_P(TreeListTest, HeaderClicksAndTheTextOrderOfCells) {
   const ListSort size1 = SortAfterHeaderClick({1, SortOrder::kDescending}, 2, "Size MB (P1)");
   EXPECT_EQ(size1, (ListSort{2, SortOrder::kDescending}));
   EXPECT_EQ(SortAfterHeaderClick(size1, 2, "Size MB (P1)"), (ListSort{2, SortOrder::kAscending}));

@@ -25,6 +25,7 @@
 #include "platform/shell.h"
 #include "platform/db/sqlite_engine.h"
 #include "platform/testing/temp_folder.h"
+#include "platform/testing/test_database.h"
 #include "store/schema.h"
 #include "store/text.h"
 #include "viewer/client.h"
@@ -177,8 +178,11 @@ inline void CreateViewerDatabase(db::Engine& engine, const std::string& path,
 // The fixture in a database file of its own temporary folder, opened shared in the default
 // workspace of an engine whose clock says 7 December 2026 09:30. The file goes with the object.
 struct ViewerDatabase {
-  // schema: BrontalSchema, or an older variant for what older files may hold.
-  explicit ViewerDatabase(const db::Schema& schema = BrontalSchema()) {
+  // schema: BrontalSchema, or an older variant for what older files may hold. On kPostgres the
+  // database is a fresh one on the test server instead (BackendAvailable must hold).
+  explicit ViewerDatabase(const db::Schema& schema = BrontalSchema(),
+                          TestBackend backend = TestBackend::kSqlite) {
+    if (backend == TestBackend::kPostgres) path = ServerDatabase(server).value();
     CreateBrontalDatabase(*engine, path, 3, schema);
     database = engine->DefaultWorkspace().OpenDatabase(path);
     FillViewerFixture(*database);
@@ -188,8 +192,9 @@ struct ViewerDatabase {
   }
 
   FixedClock clock{DateTime::FromCivil(2026, 12, 7, 9, 30)};
-  std::unique_ptr<db::Engine> engine = db::MakeSqliteEngine({.clock = &clock});
+  std::unique_ptr<db::Engine> engine = MakeTestEngine(10000, &clock);
   TempFolder folder;
+  std::optional<TestDatabase> server;
   std::string path = folder / "brontal.mdb";
   std::unique_ptr<db::Database> database;
 };
