@@ -93,6 +93,12 @@ class BackendConnection {
   virtual void Repair() = 0;
   virtual void CompactInto(const std::string& destination) = 0;
   virtual void UpdateStatistics() = 0;
+  // Appends rows as Database::AppendRows describes, the engine having checked their shape; the
+  // statements to run them are given: `insert` with a parameter per column, and the SQL that
+  // sets, releases and returns to a savepoint, which keeps a failed append from leaving part of
+  // its rows. A backend with a faster way (PostgreSQL's COPY) overrides it.
+  virtual void AppendRows(std::string_view table, const std::vector<std::string>& columns,
+                          const std::vector<Value>& rows, BackendStatement& insert);
   // In-place compaction and the repair's note, as Database describes them.
   virtual bool CompactsInPlace() const { return false; }
   virtual void CompactInPlace() {

@@ -111,6 +111,14 @@ class Database {
   // A table (kTable, by table name) or the rows of SQL text in the system's dialect
   // (kSnapshot). Throws kItemNotFound for an unknown table and kSqlSyntax for bad SQL.
   virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source, RecordsetType type) = 0;
+  // Appends `rows` to `table` at once: row-major, a value for each of `columns` a row. All of
+  // them or, after a failure, none: inside a transaction the rows wait for its commit, outside
+  // one they commit together. Much faster on a server than a table recordset's row by row.
+  virtual void AppendRows(std::string_view table, const std::vector<std::string>& columns,
+                          const std::vector<Value>& rows) {
+    (void)table, (void)columns, (void)rows;
+    throw DbError(kNotSupported, "Rows cannot be appended at once here.");
+  }
   // Runs one statement of the dialect that returns no rows. With kFailOnError a failure while
   // changing rows is an error and changes nothing.
   virtual void Execute(std::string_view sql, int options = 0) = 0;

@@ -513,6 +513,25 @@ class EngineDatabase : public Database {
     affected_ = statement->Changes();
   }
 
+  void AppendRows(std::string_view table, const std::vector<std::string>& columns,
+                  const std::vector<Value>& rows) override {
+    Link& link = Live();
+    if (columns.empty() || rows.size() % columns.size() != 0) {
+      throw DbError(kGeneral, "Rows for " + std::string(table) + " must hold " +
+                                  std::to_string(columns.size()) + " values each.");
+    }
+    if (rows.empty()) return;
+    BackendConnection& connection = link.connection();
+    std::string names, values;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      names += (i ? ", " : "") + link.Identifier(columns[i]);
+      values += (i ? ", " : "") + connection.Parameter(static_cast<int>(i) + 1);
+    }
+    auto insert = link.Prepare("insert into " + link.Identifier(table) + " (" + names +
+                               ") values (" + values + ")");
+    connection.AppendRows(table, columns, rows, *insert);
+  }
+
   std::int64_t RecordsAffected() const override {
     Live();
     return affected_;
@@ -699,6 +718,42 @@ class MultiEngine : public Engine {
 };
 
 }  // namespace
+
+void BackendConnection::AppendRows(std::string_view, const std::vector<std::string>& columns,
+                                   const std::vector<Value>& rows, BackendStatement& insert) {
+  const bool own_transaction = !InTransaction();
+  const std::string savepoint = "append_rows";
+  if (own_transaction) {
+    Begin();
+  } else {
+    Exec(SavepointSql(savepoint));
+  }
+  try {
+    const int width = static_cast<int>(columns.size());
+    for (std::size_t row = 0; row < rows.size(); row += width) {
+      for (int i = 0; i < width; ++i) insert.Bind(i + 1, rows[row + i]);
+      std::vector<Value> none;
+      ReadAll(insert, 0, none, nullptr);
+    }
+    if (own_transaction) {
+      Commit();
+    } else {
+      Exec(ReleaseSql(savepoint));
+    }
+  } catch (...) {
+    try {
+      if (own_transaction) {
+        Rollback();
+      } else if (InTransaction()) {
+        Exec(RollbackToSql(savepoint) + "; " + ReleaseSql(savepoint));
+      }
+    } catch (const DbError&) {
+      // The first failure is the one to report; a connection that fails again is closed
+      // by its owner, which rolls everything back.
+    }
+    throw;
+  }
+}
 
 bool IsServerLocation(std::string_view location) {
   for (std::string_view scheme : {"postgresql://", "postgres://"}) {

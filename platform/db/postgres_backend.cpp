@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "platform/db/jetsql/postgres_dialect.h"
@@ -161,6 +162,39 @@ class PgStatement : public BackendStatement {
   std::int64_t changes_ = 0;
 };
 
+// A value in COPY's text format: \N for null, and in text a backslash before each backslash
+// and the control characters that would end a field or a row.
+void AppendCopyValue(const Value& value, std::string& data) {
+  if (value.IsNull()) {
+    data += "\\N";
+  } else if (value.IsText()) {
+    for (char c : std::get<std::string>(value.data())) {
+      switch (c) {
+        case '\\':
+          data += "\\\\";
+          break;
+        case '\n':
+          data += "\\n";
+          break;
+        case '\r':
+          data += "\\r";
+          break;
+        case '\t':
+          data += "\\t";
+          break;
+        default:
+          data += c;
+      }
+    }
+  } else if (value.IsReal()) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value.AsDouble());
+    data += text;
+  } else {
+    data += std::to_string(value.AsInt64());
+  }
+}
+
 class PgConnection : public BackendConnection {
  public:
   PgConnection(std::shared_ptr<Session> session, bool exclusive)
@@ -198,6 +232,21 @@ class PgConnection : public BackendConnection {
   }
 
   void Exec(const std::string& sql) override { session_->Exec(sql); }
+
+  // One COPY, which the server takes many times faster than inserts of a row each.
+  void AppendRows(std::string_view table, const std::vector<std::string>& columns,
+                  const std::vector<Value>& rows, BackendStatement&) override {
+    std::string sql = "copy " + Dialect().Identifier(table) + " (";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      sql += (i ? ", " : "") + Dialect().Identifier(columns[i]);
+    }
+    std::string data;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      AppendCopyValue(rows[i], data);
+      data += (i + 1) % columns.size() == 0 ? '\n' : '\t';
+    }
+    session_->Copy(sql + ") from stdin", data);
+  }
 
   std::vector<std::string> TableColumns(std::string_view table) override {
     return FirstColumn(session_->Query(

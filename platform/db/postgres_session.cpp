@@ -248,6 +248,40 @@ Result PostgresSession::Query(const std::string& sql, const std::vector<std::str
   return std::move(Run({query}).front());
 }
 
+void PostgresSession::Copy(const std::string& copy_sql, std::string_view data) {
+  PGconn* connection = Live();
+  const bool guarded = InTransaction();
+  if (guarded) {
+    Result set(PQexecPrepared(connection, kSetSavepoint, 0, nullptr, nullptr, nullptr, 0));
+    if (!Succeeded(set.get())) throw ErrorOf(connection, set.get());
+  }
+  Result started(PQexec(connection, copy_sql.c_str()));
+  Result ended;
+  if (PQresultStatus(started.get()) == PGRES_COPY_IN) {
+    // In pieces of a megabyte, which libpq sends as they come.
+    constexpr std::size_t kPiece = 1 << 20;
+    bool sent = true;
+    for (std::size_t at = 0; sent && at < data.size(); at += kPiece) {
+      const std::string_view piece = data.substr(at, kPiece);
+      sent = PQputCopyData(connection, piece.data(), static_cast<int>(piece.size())) == 1;
+    }
+    PQputCopyEnd(connection, sent ? nullptr : "the rows could not be sent");
+    ended.reset(PQgetResult(connection));
+    while (PGresult* more = PQgetResult(connection)) PQclear(more);
+  } else {
+    ended = std::move(started);
+  }
+  if (!Succeeded(ended.get())) {
+    DbError error = ErrorOf(connection, ended.get());
+    if (guarded) PQclear(PQexec(connection, RollbackToStatementSql().c_str()));
+    throw error;
+  }
+  if (guarded) {
+    Result released(PQexecPrepared(connection, kReleaseSavepoint, 0, nullptr, nullptr, nullptr, 0));
+    if (!Succeeded(released.get())) throw ErrorOf(connection, released.get());
+  }
+}
+
 // The simple protocol takes several statements at once, but parses them all before it runs any:
 // the savepoint is set beforehand, so that it is there to return to when one does not parse.
 void PostgresSession::Exec(const std::string& sql) {

@@ -55,6 +55,9 @@ class PostgresSession {
                                   std::string_view context = {});
   // The result of one statement with text parameters, run as Run runs it.
   PostgresResult Query(const std::string& sql, const std::vector<std::string>& parameters = {});
+  // Runs `copy_sql` (COPY ... FROM STDIN) with `data` in COPY's text format: inside a
+  // transaction under a savepoint of its own, like any command.
+  void Copy(const std::string& copy_sql, std::string_view data);
   // Runs statements separated by ";" that return no rows; transaction control (begin, commit,
   // savepoints) runs as it is, everything else as Run runs it.
   void Exec(const std::string& sql);

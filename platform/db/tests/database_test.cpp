@@ -419,6 +419,34 @@ TEST_P(DatabaseTest, AnEditWritesTheRowItBeganOnEvenAfterANewIndexOrder) {
   EXPECT_EQ(todo->Field("Levels").AsInt64(), 7);
 }
 
+TEST_P(DatabaseTest, RowsAppendedAtOnceKeepEveryByteAndAFailedBatchLeavesNoneOfIt) {
+  auto db = Open();
+  const std::string awkward = "tab\there\nline\\back\rslash \\N \\. \xff\xfe";
+  db->AppendRows("Dirs", {"DirParent", "Dir", "Brontal", "pdate"},
+                 {"R", awkward, std::int64_t{5'000'000'000'000'000}, p1_.ToIso(),  //
+                  "R", "second", nullptr, p1_.ToIso()});
+  auto back =
+      db->OpenRecordset("select Dir, Brontal from Dirs order by Dir", RecordsetType::kSnapshot);
+  EXPECT_EQ(back->Field(0).AsText(), "second");
+  EXPECT_TRUE(back->Field(1).IsNull());
+  back->MoveNext();
+  EXPECT_EQ(back->Field(0).AsText(), awkward);
+  EXPECT_EQ(back->Field(1).AsInt64(), 5'000'000'000'000'000);
+
+  // Inside a transaction a batch that breaks a unique index leaves none of its rows, and the
+  // transaction goes on with what came before it.
+  Workspace& ws = engine_->DefaultWorkspace();
+  AddNode(*db, "S1", 2);
+  ws.BeginTrans();
+  AddNode(*db, "S2", 2);
+  ExpectError(kDuplicateKey, [&] {
+    db->AppendRows("Todo", {"Nodename", "DirParent", "Levels"}, {"S3", "R", 1, "s1", "R", 1});
+  });
+  ExpectError(kGeneral, [&] { db->AppendRows("Todo", {"Nodename", "DirParent"}, {"S4"}); });
+  ws.CommitTrans();
+  EXPECT_EQ(TodoRows(*db), "S1 2, S2 2");
+}
+
 TEST_P(DatabaseTest, TransactionsNestAndRollBack) {
   auto db = Open();
   Workspace& ws = engine_->DefaultWorkspace();
