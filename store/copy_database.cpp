@@ -77,18 +77,17 @@ class Throttle {
 
 class Copier {
  public:
-  Copier(db::Database& source, db::Database& target, db::Workspace& workspace,
-         const CopyProgress& progress)
-      : source_(source), target_(target), workspace_(workspace), throttle_(progress) {}
+  Copier(db::Database& source, db::Database& target, const CopyProgress& progress)
+      : source_(source), target_(target), throttle_(progress) {}
 
   void CopyTable(const db::TableDef& table) {
-    auto into = target_.OpenRecordset(table.name, RecordsetType::kTable);
+    const std::string& into = table.name;
     std::int64_t rows = 0;
     if (StoresPeriodsOnce(table)) {
-      rows = CopyRows("select distinct pdate from " + table.name, *into, table.name);
+      rows = CopyRows("select distinct pdate from " + table.name, into, table.name);
       throttle_.Line(table.name + ": " + RowCount(rows), true);
     } else if (!HasPeriods(table)) {
-      rows = CopyRows("select * from " + table.name, *into, table.name);
+      rows = CopyRows("select * from " + table.name, into, table.name);
       throttle_.Line(table.name + ": " + RowCount(rows), true);
     } else {
       // The periods of the table itself: a period missing from Periods is copied too.
@@ -98,7 +97,7 @@ class Copier {
         const std::string where = periods[i].IsNull()
                                       ? " where pdate is null"
                                       : " where pdate = \"" + SqlText(periods[i].AsText()) + "\"";
-        rows += CopyRows("select * from " + table.name + where, *into,
+        rows += CopyRows("select * from " + table.name + where, into,
                          table.name + ", period " + periods[i].TextOr("Null"));
         throttle_.Line(table.name + ": " + Grouped(static_cast<std::int64_t>(i) + 1) + " of " +
                            Grouped(static_cast<std::int64_t>(periods.size())) + " periods, " +
@@ -107,34 +106,23 @@ class Copier {
       }
       if (periods.empty()) throttle_.Line(table.name + ": no periods, 0 rows", true);
     }
-    into->Close();
   }
 
  private:
-  // Appends the rows of `sql` on the source to `into` in one transaction; `where` names them
-  // in an error.
-  std::int64_t CopyRows(const std::string& sql, db::Recordset& into, const std::string& where) {
+  // Appends the rows of `sql` on the source to the table `into` at once, all or none; `where`
+  // names them in an error.
+  std::int64_t CopyRows(const std::string& sql, const std::string& into, const std::string& where) {
     std::int64_t count = 0;
     try {
       auto rows = source_.OpenRecordset(sql, RecordsetType::kSnapshot);
-      workspace_.BeginTrans();
-      try {
-        for (; !rows->Eof(); rows->MoveNext(), ++count) {
-          into.AddNew();
-          for (int i = 0; i < rows->FieldCount(); ++i) {
-            into.SetField(rows->FieldName(i), rows->Field(i));
-          }
-          into.Update();
-        }
-        workspace_.CommitTrans();
-      } catch (...) {
-        try {
-          workspace_.Rollback();
-        } catch (const db::DbError&) {
-          // The connection ended the transaction itself; the first error tells why.
-        }
-        throw;
+      std::vector<std::string> columns;
+      for (int i = 0; i < rows->FieldCount(); ++i) columns.push_back(rows->FieldName(i));
+      std::vector<db::Value> values;
+      for (; !rows->Eof(); rows->MoveNext(), ++count) {
+        for (int i = 0; i < rows->FieldCount(); ++i) values.push_back(rows->Field(i));
       }
+      rows->Close();
+      target_.AppendRows(into, columns, values);
     } catch (const db::DbError& error) {
       throw db::DbError(error.Number(), where + ": " + error.Description());
     }
@@ -143,7 +131,6 @@ class Copier {
 
   db::Database& source_;
   db::Database& target_;
-  db::Workspace& workspace_;
   Throttle throttle_;
 };
 
@@ -194,13 +181,13 @@ std::vector<TableRows> CopyDatabase(db::Engine& from_engine, const std::string& 
   auto source = from_engine.DefaultWorkspace().OpenDatabase(from);
   const bool lock_file_existed =
       !db::IsServerLocation(to) && ::access(db::FileLock::LockPathFor(to).c_str(), F_OK) == 0;
-  // A new database stands apart from the workspace's transactions: it is opened again in the
-  // workspace, so that each period is stored in one transaction.
+  // Opened again, exclusively, so that nothing else writes to it while it fills; each period's
+  // rows are appended at once, all or none.
   to_engine.CreateDatabase(to, BrontalSchema())->Close();
   std::unique_ptr<db::Database> target;
   try {
     target = to_engine.DefaultWorkspace().OpenDatabase(to, /*exclusive=*/true);
-    Copier copier(*source, *target, to_engine.DefaultWorkspace(), progress);
+    Copier copier(*source, *target, progress);
     for (const auto& table : BrontalSchema().tables) copier.CopyTable(table);
     // The planner chooses its indexes by the rows the copy holds now, not by those of an empty
     // or typical database.

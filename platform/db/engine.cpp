@@ -522,6 +522,17 @@ class EngineDatabase : public Database {
     }
     if (rows.empty()) return;
     BackendConnection& connection = link.connection();
+    // The errors of a table recordset, for a table or a field it does not have.
+    const std::vector<std::string> known = connection.TableColumns(table);
+    if (known.empty()) {
+      throw DbError(kItemNotFound, "Cannot find the table '" + std::string(table) + "'.");
+    }
+    for (const std::string& column : columns) {
+      if (std::none_of(known.begin(), known.end(),
+                       [&](const std::string& name) { return EqualsNoCase(name, column); })) {
+        throw DbError(kItemNotFound, "Item not found in this collection: '" + column + "'.");
+      }
+    }
     std::string names, values;
     for (std::size_t i = 0; i < columns.size(); ++i) {
       names += (i ? ", " : "") + link.Identifier(columns[i]);
