@@ -115,8 +115,8 @@ TEST_F(PackageTest, UnpackedPackageHoldsEverythingAndItsScannerStoresATree) {
   }
 
   ASSERT_EQ(Run(dpkg_deb, {"--extract", deb.string(), root_.string()}).status, 0);
-  for (const char* program :
-       {"brontals", "brontald", "brontalh", "brontalc", "brontal-initdb", "brontal-sql"}) {
+  for (const char* program : {"brontals", "brontald", "brontalh", "brontalc", "brontal-initdb",
+                              "brontal-sql", "brontal-copydb"}) {
     EXPECT_EQ(::access((program_folder_ / program).c_str(), X_OK), 0) << program;
     const fs::path link = root_ / "usr/bin" / program;
     EXPECT_TRUE(fs::is_symlink(link)) << link;

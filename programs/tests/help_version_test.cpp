@@ -28,8 +28,8 @@ class HelpVersionTest : public ::testing::Test {
 };
 
 TEST_F(HelpVersionTest, EveryProgramAnswersOnStandardOutputWithStatusZero) {
-  for (std::string program :
-       {"brontals", "brontald", "brontalh", "brontal-initdb", "brontal-sql", "brontal-demo"}) {
+  for (std::string program : {"brontals", "brontald", "brontalh", "brontal-initdb", "brontal-sql",
+                              "brontal-copydb", "brontal-demo"}) {
     ProgramRun version = Run(program, {"--version"});
     EXPECT_EQ(version.status, 0) << program;
     EXPECT_EQ(version.out, program + " " + BRONTAL_EXPECTED_VERSION + "\n");
